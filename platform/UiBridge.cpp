@@ -1,0 +1,99 @@
+#include "platform/UiBridge.h"
+
+#include <chrono>
+
+TUiBridge::TUiBridge(std::function<void()> wake)
+    : Wake_(std::move(wake)), UiThread_(std::this_thread::get_id()) {}
+
+void TUiBridge::BindToCurrentThread() {
+  std::lock_guard<std::mutex> lock(Mutex_);
+  UiThread_ = std::this_thread::get_id();
+}
+
+bool TUiBridge::OnUiThread() const {
+  std::lock_guard<std::mutex> lock(Mutex_);
+  return UiThread_ == std::this_thread::get_id();
+}
+
+void TUiBridge::Send(const TCall& call) {
+  if (OnUiThread()) {
+    call();
+    return;
+  }
+  auto item = std::make_shared<TItem>();
+  item->Call = call;
+  item->Synchronous = true;
+  {
+    std::lock_guard<std::mutex> lock(Mutex_);
+    Queue_.push_back(item);
+  }
+  Changed_.notify_all();
+  if (Wake_) Wake_();
+  std::unique_lock<std::mutex> lock(Mutex_);
+  Changed_.wait(lock, [&] { return item->Done; });
+  if (item->Error) std::rethrow_exception(item->Error);
+}
+
+void TUiBridge::Post(TCall call) {
+  auto item = std::make_shared<TItem>();
+  item->Call = std::move(call);
+  {
+    std::lock_guard<std::mutex> lock(Mutex_);
+    Queue_.push_back(item);
+  }
+  Changed_.notify_all();
+  if (Wake_) Wake_();
+}
+
+int TUiBridge::RunPending() {
+  int count = 0;
+  for (;;) {
+    std::shared_ptr<TItem> item;
+    {
+      std::lock_guard<std::mutex> lock(Mutex_);
+      if (Queue_.empty()) break;
+      item = Queue_.front();
+      Queue_.pop_front();
+    }
+    try {
+      item->Call();
+    } catch (...) {
+      // A posted call has nobody to report to; a sent one hands its error back.
+      if (item->Synchronous) item->Error = std::current_exception();
+    }
+    {
+      std::lock_guard<std::mutex> lock(Mutex_);
+      item->Done = true;
+    }
+    Changed_.notify_all();
+    ++count;
+  }
+  return count;
+}
+
+void TUiBridge::ServeUntil(const std::function<bool()>& done) {
+  for (;;) {
+    RunPending();
+    if (done()) return;
+    std::unique_lock<std::mutex> lock(Mutex_);
+    Changed_.wait_for(lock, std::chrono::milliseconds(10), [this] { return !Queue_.empty(); });
+  }
+}
+
+void TUiBridge::Serve() {
+  BindToCurrentThread();
+  for (;;) {
+    RunPending();
+    std::unique_lock<std::mutex> lock(Mutex_);
+    Changed_.wait(lock, [this] { return !Queue_.empty() || QuitRequested_; });
+    if (QuitRequested_ && Queue_.empty()) return;
+  }
+}
+
+void TUiBridge::Quit() {
+  {
+    std::lock_guard<std::mutex> lock(Mutex_);
+    QuitRequested_ = true;
+  }
+  Changed_.notify_all();
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+// Hands calls from worker threads to the user-interface thread. Send runs a call
+// there and waits for it (its exception comes back to the sender); Post queues a
+// call and returns at once. The queue itself is portable: the Win32 window gives
+// a wake function that posts a message to itself, and its window procedure calls
+// RunPending; tests run a thread that serves the queue instead.
+class TUiBridge {
+ public:
+  using TCall = std::function<void()>;
+
+  // wake is called (from any thread) whenever a call has been queued.
+  explicit TUiBridge(std::function<void()> wake = {});
+  TUiBridge(const TUiBridge&) = delete;
+  TUiBridge& operator=(const TUiBridge&) = delete;
+
+  // Makes the calling thread the user-interface thread.
+  void BindToCurrentThread();
+  bool OnUiThread() const;
+
+  // Runs call on the user-interface thread and waits until it has run. On the
+  // user-interface thread itself the call runs at once.
+  void Send(const TCall& call);
+  // Queues call for the user-interface thread.
+  void Post(TCall call);
+
+  // On the user-interface thread: runs every queued call. Returns how many ran.
+  int RunPending();
+  // On the user-interface thread: blocks until done() is true, serving the calls
+  // that other threads hand over meanwhile, so that a thread waiting in Send can
+  // finish and end. done is tested after every call and at least every 10 ms.
+  void ServeUntil(const std::function<bool()>& done);
+  // Serves calls until Quit() is called; for test "UI" threads and tools.
+  void Serve();
+  void Quit();
+
+ private:
+  struct TItem {
+    TCall Call;
+    bool Synchronous = false;
+    bool Done = false;
+    std::exception_ptr Error;
+  };
+
+  std::function<void()> Wake_;
+  std::thread::id UiThread_;
+  mutable std::mutex Mutex_;
+  std::condition_variable Changed_;
+  std::deque<std::shared_ptr<TItem>> Queue_;
+  bool QuitRequested_ = false;
+};
