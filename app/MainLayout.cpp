@@ -19,6 +19,21 @@ HWND MakeControl(HWND parent, HFONT font, const char* windowClass, const char* t
   return control;
 }
 
+// A label takes the width of its text, as the operator's font draws it: the
+// widths below are those of "MS Sans Serif" on Windows, and another rendering of
+// the font (Wine's) must not cut a word off.
+HWND MakeLabel(HWND parent, HFONT font, const char* text, int left, int top, int width, int id) {
+  HDC dc = GetDC(parent);
+  HGDIOBJ old = SelectObject(dc, font);
+  SIZE extent = {};
+  GetTextExtentPoint32A(dc, text, lstrlenA(text), &extent);
+  SelectObject(dc, old);
+  ReleaseDC(parent, dc);
+  if (extent.cx > 0) width = extent.cx;
+  return MakeControl(parent, font, "STATIC", text, WS_VISIBLE | SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0,
+                     Bounds(left, top, width, 13), id);
+}
+
 HWND MakeLamp(HWND parent, const RECT& r, int id, int icon) {
   HWND lamp = CreateWindowExA(0, "STATIC", "", WS_CHILD | SS_ICON | SS_REALSIZECONTROL, r.left,
                               r.top, r.right - r.left, r.bottom - r.top, parent,
@@ -64,10 +79,7 @@ void TfmMain::CreateControls() {
   // Neither lamp shows until the chat state is first set.
   LedRosso = MakeLamp(w, Bounds(280, 152, 16, 16), kIdLedRosso, IDI_LEDROSSO);
   LedVerde = MakeLamp(w, Bounds(280, 152, 16, 16), kIdLedVerde, IDI_LEDVERDE);
-  lchat = MakeControl(w, Font_, "STATIC", "Chat Connection", kVisible | SS_LEFT | SS_NOPREFIX, 0,
-                      Bounds(300, 154, 79, 13), kIdlchat);
-  Label1 = MakeControl(w, Font_, "STATIC", "AI Car Count", kVisible | SS_LEFT | SS_NOPREFIX, 0,
-                       Bounds(208, 180, 60, 13), kIdLabel1);
-  Label2 = MakeControl(w, Font_, "STATIC", "Track", kVisible | SS_LEFT | SS_NOPREFIX, 0,
-                       Bounds(208, 204, 28, 13), kIdLabel2);
+  lchat = MakeLabel(w, Font_, "Chat Connection", 300, 154, 79, kIdlchat);
+  Label1 = MakeLabel(w, Font_, "AI Car Count", 208, 180, 60, kIdLabel1);
+  Label2 = MakeLabel(w, Font_, "Track", 208, 204, 28, kIdLabel2);
 }
