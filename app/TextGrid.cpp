@@ -131,7 +131,7 @@ void TTextGrid::OnPaint() {
   HGDIOBJ oldFont = SelectObject(dc, Font_);
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
-  HBRUSH lines = GetSysColorBrush(COLOR_BTNFACE);
+  HBRUSH lines = GetSysColorBrush(COLOR_BTNSHADOW);
   for (int row = 0; row < Rows_; ++row) {
     for (int col = 0; col < ColCount(); ++col) {
       RECT cell = CellRect(col, row);

@@ -12,7 +12,8 @@
 
 namespace {
 
-const std::string kProgram = ORVANE_BINARY_DIR "/app/orvane.exe";
+// The build folder is a Unix path; Wine shows the Unix root as drive Z:.
+const std::string kProgram = "Z:" ORVANE_BINARY_DIR "/app/orvane.exe";
 
 SIZE IconSize(HICON icon) {
   ICONINFO info = {};
