@@ -176,6 +176,14 @@ std::string TLoopbackPeer::ReceiveUntilClose(int timeoutMs) {
   return bytes;
 }
 
+bool TLoopbackPeer::ReceiveAvailable(std::string& into, int timeoutMs) {
+  if (!WaitReadable(timeoutMs)) return Socket_ != -1;
+  char buffer[65536];
+  size_t n = ReceiveSome(buffer, sizeof buffer);
+  into.append(buffer, n);
+  return n > 0;
+}
+
 bool TLoopbackPeer::WaitForClose(int timeoutMs) {
   auto deadline = Deadline(timeoutMs);
   char buffer[65536];
@@ -237,7 +245,7 @@ TLoopbackPeer TLoopbackServer::Accept(int timeoutMs) {
   return TLoopbackPeer(static_cast<intptr_t>(s));
 }
 
-void TLoopbackServer::Serve(std::function<void(TLoopbackPeer&)> handler) {
+void TLoopbackServer::Serve(std::function<void(TLoopbackPeer&, int)> handler) {
   Acceptor_ = std::thread([this, handler] {
     while (!Stopping_) {
       if (!WaitReadableNative(Listener_, 50)) continue;
@@ -247,15 +255,15 @@ void TLoopbackServer::Serve(std::function<void(TLoopbackPeer&)> handler) {
       } catch (const std::runtime_error&) {
         continue;
       }
-      ++Accepted_;
+      const int number = ++Accepted_;
       auto guard = std::make_shared<TLoopbackPeer::TGuard>();
       guard->Socket = peer.Socket_;
       peer.Guard_ = guard;
       std::lock_guard<std::mutex> lock(Lock_);
       Served_.push_back(guard);
-      Handlers_.emplace_back([handler, p = std::move(peer)]() mutable {
+      Handlers_.emplace_back([handler, number, p = std::move(peer)]() mutable {
         try {
-          handler(p);
+          handler(p, number);
         } catch (const std::exception&) {
           // A client that went away in the middle ends its handler.
         }

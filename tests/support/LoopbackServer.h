@@ -34,12 +34,16 @@ class TLoopbackPeer {
   std::string ReceiveLine(int timeoutMs = kLoopbackWaitMs);
   // Everything until the client closes or timeoutMs passes.
   std::string ReceiveUntilClose(int timeoutMs = kLoopbackWaitMs);
+  // Appends what one receive brings within timeoutMs (nothing on a time-out);
+  // false once the client has closed.
+  bool ReceiveAvailable(std::string& into, int timeoutMs = kLoopbackWaitMs);
   // Drops whatever arrives until the client closes (true) or timeoutMs passes.
   bool WaitForClose(int timeoutMs = kLoopbackWaitMs);
   // Half close: the client sees the end of the stream, the peer can still read.
   void ShutdownSend();
   void Close();
-  // Abortive close: the client's next operation meets a reset.
+  // Abortive close: the client's next operation meets a reset. (Wine closes
+  // gracefully unless bytes the client sent are still unread.)
   void Reset();
 
  private:
@@ -72,9 +76,10 @@ class TLoopbackServer {
   // The next client; throws std::runtime_error when none comes within timeoutMs.
   TLoopbackPeer Accept(int timeoutMs = kLoopbackWaitMs);
   // From now on runs handler on a thread of its own for every client that
-  // connects, until Stop (or the destructor) shuts those connections down and
-  // waits for the handlers.
-  void Serve(std::function<void(TLoopbackPeer&)> handler);
+  // connects, with the client's number (1, 2... in the order of accepting),
+  // until Stop (or the destructor) shuts those connections down and waits for
+  // the handlers.
+  void Serve(std::function<void(TLoopbackPeer&, int)> handler);
   void Stop();
   // Clients accepted by Serve so far.
   int Accepted() const { return Accepted_; }
