@@ -188,7 +188,7 @@ INSTANTIATE_TEST_SUITE_P(
     Files, IniLineEnds,
     ::testing::Values(TLineEndCase{"CrLf", "[S]\r\nK=V\r\n", "[S]\r\nK=W\r\nJ=2\r\n[T]\r\nA=1\r\n"},
                       TLineEndCase{"Lf", "[S]\nK=V\n\n; end\n",
-                                   "[S]\nK=W\nJ=2\n\n; end\n[T]\nA=1\n"},
+                                   "[S]\nK=W\n\n; end\nJ=2\n[T]\nA=1\n"},
                       TLineEndCase{"Cr", "[S]\rK=V\r", "[S]\rK=W\rJ=2\r[T]\rA=1\r"},
                       TLineEndCase{"NoneYet", "[S]", "[S]\r\nK=W\r\nJ=2\r\n[T]\r\nA=1\r\n"},
                       TLineEndCase{"Empty", "", "[S]\r\nK=W\r\nJ=2\r\n[T]\r\nA=1\r\n"},
