@@ -230,33 +230,71 @@ TEST(IniFileReplace, WriteThroughALinkChangesTheFileItNames) {
   EXPECT_EQ(ReadFileBytes(dir.File("server/Brennak.ini")), "[S]\r\nK=W\r\n");
 }
 
-// The disk fills up (here: a file-size limit) while the new file is written:
-// the old file stays whole and no temporary file is left behind.
+// Files of this process may not grow past limit bytes while it lives; stands in
+// for a full disk.
+class TFileSizeLimit {
+ public:
+  explicit TFileSizeLimit(rlim_t limit) {
+    ::getrlimit(RLIMIT_FSIZE, &Old_);
+    OldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = Old_;
+    small.rlim_cur = limit;
+    ::setrlimit(RLIMIT_FSIZE, &small);
+  }
+  ~TFileSizeLimit() {
+    ::setrlimit(RLIMIT_FSIZE, &Old_);
+    std::signal(SIGXFSZ, OldHandler_);
+  }
+
+ private:
+  struct rlimit Old_;
+  void (*OldHandler_)(int);
+};
+
+// The disk fills up while the new file is written: the old file stays whole
+// and no temporary file is left behind.
 TEST(IniFileReplace, FailedWriteLeavesTheOldFileWhole) {
   TTempDir dir;
   std::string path = dir.File("t.ini");
   std::string before = "[S]\r\nK=V\r\n; " + std::string(8000, '-') + "\r\n";
   WriteFileBytes(path, before);
-  struct rlimit old;
-  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
-  auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-  struct rlimit small = old;
-  small.rlim_cur = 4096;
-  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-  bool thrown = false;
   std::string message;
-  try {
-    TIniFile(path).WriteValue("S", "K", "W");
-  } catch (const EIniFileException& e) {
-    thrown = true;
-    message = e.what();
+  {
+    TFileSizeLimit limit(4096);
+    try {
+      TIniFile(path).WriteValue("S", "K", "W");
+    } catch (const EIniFileException& e) {
+      message = e.what();
+    }
   }
-  ::setrlimit(RLIMIT_FSIZE, &old);
-  std::signal(SIGXFSZ, oldHandler);
-  EXPECT_TRUE(thrown);
   EXPECT_EQ(message, "Unable to write to " + path);
   EXPECT_EQ(ReadFileBytes(path), before);
   EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"t.ini"});
+}
+
+// The second car name no longer fits on the disk. The save ends there: the
+// names after it, which would fit, are not written either.
+TEST_F(IniPreservation, CarSaveStopsAtTheFirstFailedWrite) {
+  std::string before = "[CAR]\r\n";
+  for (int n = 1; n <= 13; ++n)
+    before += (n < 10 ? "CAR0" : "CAR") + std::to_string(n) + "=" + std::string(100, 'x') + "\r\n";
+  WriteFileBytes(Dir.File("Brennak.ini"), before);
+  std::array<std::string, 13> cars;
+  cars.fill("c");
+  cars[0] = "a";
+  cars[1] = std::string(300, 'b');
+  std::string message;
+  {
+    TFileSizeLimit limit(before.size());
+    try {
+      SaveCarNames(cars, Messages);
+    } catch (const EIniFileException& e) {
+      message = e.what();
+    }
+  }
+  EXPECT_EQ(message, "Unable to write to ./Brennak.ini");
+  EXPECT_EQ(Bytes(), ReplaceOnce(before, "CAR01=" + std::string(100, 'x'), "CAR01=a"));
+  EXPECT_EQ(FolderEntries(Dir.Path()), std::vector<std::string>{"Brennak.ini"});
 }
 
 TEST(IniFileReplace, ReadOnlyFileIsNotReplaced) {
