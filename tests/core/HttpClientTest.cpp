@@ -48,7 +48,6 @@ class HttpClient : public ::testing::Test {
 
 TEST_F(HttpClient, DirectoryRequestIsSentByteForByteInOneBlock) {
   auto peer = Rig.Peer({"HTTP/1.1 200 OK\r\nContent-Length: 8\r\n\r\n&my_ip=x"});
-  // Sent as one write: a peer that fails the second send would break a split request.
   EXPECT_EQ(Http.FetchUrl(kDirectoryUrl), "&my_ip=x");
   EXPECT_EQ(peer->Sent(), kDirectoryRequest);
   EXPECT_EQ(Http.LastStatusCode(), 200);
