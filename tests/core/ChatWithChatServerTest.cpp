@@ -2,8 +2,12 @@
 // and started again as a real chat server restarts.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "monitor/LogWatcher.h"
 #include "support/ChatFixtures.h"
 #include "support/ChatServerProcess.h"
+#include "support/WatcherFakes.h"
 
 namespace {
 
@@ -11,6 +15,14 @@ constexpr int kWait = 30000;
 
 std::string Env(const std::string& payload) {
   return "<message value=\"" + payload + "\"/>";
+}
+
+// The chat server's lines without the pongs, which come in at their own pace.
+std::vector<std::string> RoomTraffic(const TChatServerProcess& server) {
+  std::vector<std::string> lines;
+  for (const std::string& line : server.ReceivedLines())
+    if (line.find("\"/pong\t") == std::string::npos) lines.push_back(line);
+  return lines;
 }
 
 bool StartsWith(const std::string& s, const std::string& head) {
@@ -63,4 +75,83 @@ TEST(ChatReconnect, AfterTheChatServerRestartsANewSignOnAndExactlyOneReceiveLoop
   EXPECT_TRUE(StartsWith(lines[5], "<message value=\"/pong\t2\t")) << lines[5];
   EXPECT_EQ(lines[6], Env("/quit"));
   for (const auto& r : server->Received()) EXPECT_EQ(r.Who, "#1 _Bay");
+}
+
+TEST(ChatEndToEnd, LogLinesAppendedToTheFileReachTheChatServerAsRoomLines) {
+  TChatRig rig;
+  TChatServerProcess server({"--ping-interval", "100"});
+  const std::string log = rig.Dir.File("strakon.log");
+  WriteFileBytes(log,
+                 "Strakon dedicated server 1.0\r\n"
+                 "Server \"Gull Point Racing\" created, running...\r\n"
+                 "chat: Changing track to 2\r\n"
+                 "chat: Changing race_type to short\r\n"
+                 "Server: User Connected: Bob (0) @ 10.0.0.5:2300\r\n");
+  {
+    std::lock_guard<std::mutex> lock(rig.Session.StateLock);
+    rig.Session.LogPath = log;
+    rig.Session.RefreshTime = 50;
+    rig.Session.ChatServerAddress = "127.0.0.1";
+    rig.Session.ChatPort = server.Port();
+    rig.Session.LocalAddress = "127.0.0.1";
+    rig.Session.TrackNames = {"Torvane",     "Gull Point",  "Ambermoor", "Dusk Plateau",
+                              "Fern Hollow", "Tower Heath", "Caddock",   "Ostvik"};
+    rig.Session.CarNames[0] = "Ferra 500";
+  }
+  TRaceBoard board;
+  TFakeWindow window;
+  const std::string tracks =
+      "/sayroom\tServerList\tTRACKS: Torvane Gull_Point Ambermoor Dusk_Plateau Fern_Hollow "
+      "Tower_Heath Caddock Ostvik";
+  std::vector<std::string> expected = {
+      Env("/signon\t_Gull_Point_Racing"),
+      Env("/join\tServerList"),
+      Env(tracks),
+      Env("/sayroom\tServerList\tCARS: Ferra_500 * * * * * * * * * * * *"),
+      Env("/sayroom\tServerList\tSTATUS: 127.0.0.1 OPEN Gull Point 3 ARCADE"),
+      Env("/sayroom\tServerList\tDRIVERS: Bob")};
+  {
+    TTLog watcher(rig.Session, board, rig.Link, window);
+    watcher.Start();
+    // The history: one pass reads it all, connects, signs on under the name
+    // the log gave, and announces the board it left.
+    ASSERT_TRUE(Eventually([&] { return RoomTraffic(server).size() >= 6; }, kWait));
+    EXPECT_EQ(RoomTraffic(server), expected);
+
+    // The game server writes on: each new line shows up in the next status.
+    AppendFileBytes(log, "Server: SYNC: 2way: 2 players\r\n");
+    expected.push_back(Env("/sayroom\tServerList\tSTATUS: 127.0.0.1 IN_RACE Gull Point 3 ARCADE"));
+    expected.push_back(Env("/sayroom\tServerList\tDRIVERS: Bob"));
+    ASSERT_TRUE(Eventually([&] { return RoomTraffic(server).size() >= 8; }, kWait));
+    EXPECT_EQ(RoomTraffic(server), expected);
+
+    AppendFileBytes(log,
+                    "Server: User Connected: Big Al (3) @ 10.0.0.7:2300\r\n"
+                    "chat: Changing realism to simulation\r\n");
+    expected.push_back(
+        Env("/sayroom\tServerList\tSTATUS: 127.0.0.1 IN_RACE Gull Point 3 SIMULATION"));
+    expected.push_back(Env("/sayroom\tServerList\tDRIVERS: Bob Big_Al"));
+    ASSERT_TRUE(Eventually([&] { return RoomTraffic(server).size() >= 10; }, kWait));
+    EXPECT_EQ(RoomTraffic(server), expected);
+    // The chat server's pings came back through the receive loop meanwhile.
+    ASSERT_TRUE(server.WaitForOutput("\"/pong\t1\t", kWait));
+
+    // StopAll: the watcher first, then the chat, then the connection.
+    watcher.Terminate();
+    watcher.WaitFor();
+  }
+  rig.OnUi([&] { rig.Link.CloseChat(); });
+  rig.Link.CloseConnection();
+  expected.push_back(Env("/quit"));
+  ASSERT_TRUE(Eventually([&] { return RoomTraffic(server).size() >= 11; }, kWait));
+  EXPECT_EQ(RoomTraffic(server), expected);
+  auto calls = window.Calls();
+  EXPECT_EQ(std::count(calls.begin(), calls.end(), "chat state 0"), 1);
+  EXPECT_EQ(std::count(calls.begin(), calls.end(), "chat state 1"), 0);
+
+  // Every message of the chat server is in "./response.txt", the pings' rests
+  // after them.
+  std::string response = rig.ResponseAfterShutdown();
+  EXPECT_EQ(response.find("<message value=\"/welcome\t_Gull_Point_Racing\"/>\r\n"), 0u) << response;
+  EXPECT_NE(response.find("\r\n<message value=\"/ping\t1\t"), std::string::npos) << response;
 }
