@@ -30,7 +30,20 @@ TfmMain::TfmMain(TApplication& application, TfmMainPorts ports)
         HWND window = Wakeable_.load();
         if (window) PostMessageA(window, kBridgeWakeMessage, 0, 0);
       }),
-      TrayIcon(ports.ShellIcon ? *ports.ShellIcon : ShellArea_) {}
+      ChatLink(Session, IdTCPClient1, Bridge_),
+      StartSequence(Session, Board, IdHTTP1, *Messages_, *this, ChatLink, *this,
+                    ports.DirectoryBaseUrl.empty() ? DirectoryBaseUrl() : ports.DirectoryBaseUrl),
+      TrayIcon(ports.ShellIcon ? *ports.ShellIcon : ShellArea_) {
+  IdTCPClient1.Host = "127.0.0.1";
+  IdTCPClient1.Port = 7777;
+  IdTCPClient1.ReadTimeout = 5000;
+  IdTCPClient1.RecvBufferSize = 1024;
+  IdTCPClient1.SendBufferSize = 1024;
+  IdTCPClient1.MaxLineLength = 16384;
+  IdTCPClient1.MaxLineAction = maException;
+  // OnConnected is the chat link's sign-on (IdTCPClient1Connected), set by it.
+  if (ports.ChatSockets) IdTCPClient1.UseSocketStack(ports.ChatSockets);
+}
 
 TfmMain::~TfmMain() {
   Destroy();

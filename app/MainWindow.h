@@ -11,8 +11,14 @@
 #include "app/NotifyIcon.h"
 #include "app/RadioGroup.h"
 #include "app/TextGrid.h"
+#include "chat/ChatLink.h"
+#include "chat/TcpConnection.h"
+#include "lookup/Http.h"
+#include "lookup/StartSequence.h"
+#include "lookup/StartWindowPort.h"
 #include "monitor/WatcherPorts.h"
 #include "platform/MessageBox.h"
+#include "platform/Socket.h"
 #include "platform/UiBridge.h"
 #include "session/RaceBoard.h"
 #include "session/Session.h"
@@ -23,6 +29,10 @@
 struct TfmMainPorts {
   TMessageBoxPort* Messages = nullptr;
   TShellIconPort* ShellIcon = nullptr;
+  // The chat connection's sockets; null: the platform's.
+  std::shared_ptr<TSocketStack> ChatSockets;
+  // "http://host[:port]" of the address directory; empty: the program's own.
+  std::string DirectoryBaseUrl;
 };
 
 // The status window: owner of the session, the race board and everything that
@@ -33,7 +43,7 @@ struct TfmMainPorts {
 // The window procedure binds the object once (WM_NCCREATE); every handler runs
 // on the user-interface thread inside Guard, which shows an error that leaves
 // it in the general error display and lets the program go on.
-class TfmMain : public TWatcherWindowPort {
+class TfmMain : public TWatcherWindowPort, public TStartWindowPort {
   // The ports and the bridge come first: everything after them uses them, and
   // the threads owned by Session may hand calls to the bridge until they end.
   TApplication& Application_;
@@ -95,8 +105,8 @@ class TfmMain : public TWatcherWindowPort {
   void ShowBoard();
   // Sets InRace on the board and the indicator's check mark, caption and colour.
   void SetInRace(bool inRace);
-  // Enables or disables "Retrive Auto IP".
-  void EnableRetriveAutoIP(bool enabled);
+  // Enables or disables "Retrive Auto IP"; the start sequence's window port.
+  void EnableRetriveAutoIP(bool enabled) override;
 
   TUiBridge& Bridge() { return Bridge_; }
   TMessageBoxPort& Messages() { return *Messages_; }
@@ -104,6 +114,13 @@ class TfmMain : public TWatcherWindowPort {
 
   TSession Session;
   TRaceBoard Board;
+  // The chat connection and the directory's HTTP client.
+  TIdTCPClient IdTCPClient1;
+  TIdHTTP IdHTTP1;
+  // The chat room over IdTCPClient1: sign-on, lists, receive thread, quit.
+  TChatLink ChatLink;
+  // Address lookup and the start of the log watcher.
+  TStartSequence StartSequence;
 
   // Controls, named as the operator's documentation names them.
   TRadioGroup RGRalism;

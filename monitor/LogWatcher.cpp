@@ -7,8 +7,8 @@
 
 #include "chat/Envelope.h"
 #include "monitor/BoardReset.h"
-#include "monitor/LineRules.h"
 #include "monitor/LogReader.h"
+#include "monitor/PassReading.h"
 #include "monitor/StatusLines.h"
 
 namespace {
@@ -70,9 +70,9 @@ bool TTLog::Pass() {
     changed = Board_ != before;
   }
   // The window hears of a pass's changes once, however many lines it read.
-  if (CaptionPending_) {
-    CaptionPending_ = false;
-    Window_.SetCaption(Caption_);
+  if (Caption_.Pending) {
+    Caption_.Pending = false;
+    Window_.SetCaption(Caption_.Text);
   }
   if (changed) Window_.BoardChanged();
   if (goOn && send) Announce(status, drivers);
@@ -87,9 +87,14 @@ bool TTLog::ReadLog() {
     TLogFile& File;
     ~TCloser() { File.Close(); }
   };
+  std::string path;
+  {
+    std::lock_guard<std::mutex> lock(Session_.StateLock);
+    path = Session_.LogPath;
+  }
   int64_t size;
   try {
-    File_->Open(Session_.LogPath);
+    File_->Open(path);
   } catch (const EFileError&) {
     return false;
   }
@@ -120,30 +125,11 @@ bool TTLog::ReadLog() {
   return send;
 }
 
-// Step 6: from offset to the end of the file, the end being wherever the file
-// ends when the reader asks. The lines are read a buffer at a time without the
-// lock and applied under it, so that the window never waits for the disk.
+// Step 6: from offset to the end of the file.
 void TTLog::ReadLines(int64_t offset) {
   if (offset != 0) File_->Seek(offset);
   TLogReader reader(*File_);
-  std::string line;
-  for (;;) {
-    size_t read = reader.Fill();
-    {
-      std::lock_guard<std::mutex> lock(Session_.StateLock);
-      TLineRules rules(Board_, Session_);
-      int64_t consumed = 0;
-      unsigned words = 0;
-      while (reader.TakeRuleLine(line, words, consumed)) rules.Apply(line, words);
-      Session_.ReadOffset += consumed;
-      std::string caption;
-      if (rules.TakeCaption(caption)) {
-        Caption_ = caption;
-        CaptionPending_ = true;
-      }
-    }
-    if (read == 0 && reader.Drained()) return;
-  }
+  ReadNewLines(reader, Session_, Board_, Caption_);
 }
 
 // Step 8, when the chat connection is down.

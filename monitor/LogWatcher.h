@@ -5,6 +5,7 @@
 #include <string>
 
 #include "monitor/LogFile.h"
+#include "monitor/PassReading.h"
 #include "monitor/WatcherPorts.h"
 #include "platform/Thread.h"
 #include "session/RaceBoard.h"
@@ -57,6 +58,5 @@ class TTLog : public TThread {
   TWatcherWindowPort& Window_;
   std::unique_ptr<TLogFile> File_;
   // The caption asked for by the lines of this pass; the window gets it after the pass.
-  bool CaptionPending_ = false;
-  std::string Caption_;
+  TPassCaption Caption_;
 };

@@ -38,8 +38,7 @@ class TFakeChat : public TWatcherChatPort {
   void SendLine(const std::string& line) override {
     std::lock_guard<std::mutex> lock(Mutex_);
     if (!Connected_) throw std::runtime_error("Not Connected");
-    if (FailSends_ > 0) {
-      --FailSends_;
+    if (SendsBeforeFailure_ >= 0 && SendsBeforeFailure_-- == 0) {
       Connected_ = false;
       throw std::runtime_error("Connection Closed Gracefully.");
     }
@@ -64,10 +63,10 @@ class TFakeChat : public TWatcherChatPort {
     std::lock_guard<std::mutex> lock(Mutex_);
     RefuseConnect_ = refuse;
   }
-  // The next n sends break the connection.
-  void FailNextSends(int n) {
+  // After n more sends have gone out, the next one finds the connection broken.
+  void BreakAfterSends(int n) {
     std::lock_guard<std::mutex> lock(Mutex_);
-    FailSends_ = n;
+    SendsBeforeFailure_ = n;
   }
   std::vector<std::string> Sent() const {
     std::lock_guard<std::mutex> lock(Mutex_);
@@ -102,7 +101,7 @@ class TFakeChat : public TWatcherChatPort {
   mutable std::mutex Mutex_;
   bool Connected_ = false;
   bool RefuseConnect_ = false;
-  int FailSends_ = 0;
+  int SendsBeforeFailure_ = -1;
   int Connects_ = 0;
   int Closes_ = 0;
   int Receivers_ = 0;
