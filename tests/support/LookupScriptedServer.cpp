@@ -1,5 +1,6 @@
 #include "support/LookupScriptedServer.h"
 
+#include <chrono>
 #include <stdexcept>
 #include <utility>
 
@@ -15,6 +16,7 @@ TSocket Sock(std::uintptr_t s) {
 
 // Every wait is short, so the destructor's stop request is seen promptly.
 constexpr int kPollMs = 20;
+constexpr auto kSilentGiveUp = std::chrono::seconds(10);
 
 }  // namespace
 
@@ -49,6 +51,15 @@ std::string TScriptedHttpServer::BaseUrl() const {
   return "http://127.0.0.1:" + std::to_string(Port_);
 }
 
+bool TScriptedHttpServer::WaitClosedByClient(int count, int timeoutMs) const {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (ClosedByClient_ < count) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
+  }
+  return true;
+}
+
 std::vector<std::string> TScriptedHttpServer::Requests() const {
   std::lock_guard<std::mutex> lock(Mutex_);
   return Requests_;
@@ -68,12 +79,16 @@ void TScriptedHttpServer::Run() {
 void TScriptedHttpServer::Serve(std::uintptr_t socket) {
   TSocket s = Sock(socket);
   std::string buffer;
+  bool keptWaiting = false;  // a request went unanswered on this connection
+  std::chrono::steady_clock::time_point waitingSince;
   while (!Stop_) {
+    if (keptWaiting && std::chrono::steady_clock::now() - waitingSince > kSilentGiveUp) return;
     int ready = ToolNet::WaitReadable(s, kPollMs);
     if (ready < 0) return;
     if (ready == 0) continue;
     char chunk[4096];
     int n = ToolNet::Receive(s, chunk, sizeof chunk);
+    if (n == 0) ++ClosedByClient_;
     if (n <= 0) return;
     buffer.append(chunk, static_cast<size_t>(n));
     size_t end;
@@ -87,7 +102,11 @@ void TScriptedHttpServer::Serve(std::uintptr_t socket) {
         silent = Silent_;
       }
       buffer.erase(0, end + 4);
-      if (silent) continue;
+      if (silent) {
+        if (!keptWaiting) waitingSince = std::chrono::steady_clock::now();
+        keptWaiting = true;
+        continue;
+      }
       if (!ToolNet::SendAll(s, reply)) return;
       if (CloseAfterReply_) {
         ToolNet::ShutdownSend(s);

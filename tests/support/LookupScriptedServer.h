@@ -20,7 +20,9 @@ class TScriptedHttpServer {
   TScriptedHttpServer(const TScriptedHttpServer&) = delete;
   TScriptedHttpServer& operator=(const TScriptedHttpServer&) = delete;
 
-  // Makes every later request go unanswered; the connection stays open.
+  // Makes every later request go unanswered. The connection stays open until
+  // the client gives up, or for 10 s, so a client without a time-out fails
+  // instead of hanging the test.
   void SetSilent();
   void SetReply(std::string reply);
 
@@ -28,6 +30,10 @@ class TScriptedHttpServer {
   // "http://127.0.0.1:port"
   std::string BaseUrl() const;
   int Connections() const { return Connections_; }
+  // Connections that the client closed before this server did.
+  int ClosedByClient() const { return ClosedByClient_; }
+  // Waits up to timeoutMs for ClosedByClient() to reach count.
+  bool WaitClosedByClient(int count, int timeoutMs) const;
   // Every request head received, up to and including its empty line.
   std::vector<std::string> Requests() const;
 
@@ -39,6 +45,7 @@ class TScriptedHttpServer {
   int Port_ = 0;
   std::atomic<bool> Stop_{false};
   std::atomic<int> Connections_{0};
+  std::atomic<int> ClosedByClient_{0};
   mutable std::mutex Mutex_;
   std::string Reply_;
   bool Silent_ = false;

@@ -33,6 +33,10 @@ TDirectoryOptions ParseOptions(int argc, char** argv) {
       options.Help = true;
       continue;
     }
+    if (word == "--quiet") {
+      options.Quiet = true;
+      continue;
+    }
     if (i + 1 >= argc) throw std::invalid_argument(word + ": unknown option or missing value");
     std::string value = argv[++i];
     if (word == "--bind")
@@ -65,6 +69,7 @@ const char* UsageText() {
          "                     directory in trouble: no-content (204), server-error (500),\n"
          "                     empty (200, empty body), bad-port (the port followed by a\n"
          "                     line end), silent (accepts, reads, never answers)\n"
+         "  --quiet            no line per request on standard error\n"
          "  --help             this text\n"
          "\n"
          "The first line on standard output is the port listened on.\n";

@@ -19,6 +19,7 @@ struct TDirectoryOptions {
   std::string ChatServerAddress = "127.0.0.1";
   int ChatServerPort = 7777;
   TReplyMode Mode = TReplyMode::Normal;
+  bool Quiet = false;  // no line per request on standard error
   bool Help = false;
 };
 

@@ -4,126 +4,19 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <exception>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <thread>
 
 #include "tools/common/ToolNet.h"
-#include "tools/directory/Answer.h"
-#include "tools/directory/HttpRequest.h"
+#include "tools/directory/Connection.h"
 #include "tools/directory/Options.h"
 
 namespace {
 
-using ToolNet::TSocket;
-
-// A request head larger than this is refused; the controller's is a few
-// hundred bytes.
-constexpr size_t kMaxHead = 16384;
-// A request body (none is expected on a GET) is read and dropped up to this.
-constexpr long kMaxBody = 1 << 20;
 // Connections served at once; further ones are closed at once.
 constexpr int kMaxConnections = 64;
-
-std::atomic<int> OpenConnections{0};
-
-void Log(const std::string& peer, const std::string& what) {
-  std::fprintf(stderr, "%s %s\n", peer.c_str(), what.c_str());
-}
-
-// Reads until the buffer holds a whole request head. False when the peer
-// closes first or the head grows too large (tooLarge set).
-bool ReadHead(TSocket s, std::string& buffer, std::string& head, bool& tooLarge) {
-  tooLarge = false;
-  for (;;) {
-    size_t end = buffer.find("\r\n\r\n");
-    size_t endLength = 4;
-    size_t lfEnd = buffer.find("\n\n");
-    if (lfEnd != std::string::npos && (end == std::string::npos || lfEnd < end)) {
-      end = lfEnd;
-      endLength = 2;
-    }
-    if (end != std::string::npos) {
-      head = buffer.substr(0, end);
-      buffer.erase(0, end + endLength);
-      return true;
-    }
-    if (buffer.size() > kMaxHead) {
-      tooLarge = true;
-      return false;
-    }
-    char chunk[4096];
-    int n = ToolNet::Receive(s, chunk, sizeof chunk);
-    if (n <= 0) return false;
-    buffer.append(chunk, static_cast<size_t>(n));
-  }
-}
-
-// Drops count bytes of a request body; false when the peer goes first.
-bool SkipBody(TSocket s, std::string& buffer, long count) {
-  while (static_cast<long>(buffer.size()) < count) {
-    char chunk[4096];
-    int n = ToolNet::Receive(s, chunk, sizeof chunk);
-    if (n <= 0) return false;
-    buffer.append(chunk, static_cast<size_t>(n));
-  }
-  buffer.erase(0, static_cast<size_t>(count));
-  return true;
-}
-
-// The silent directory: the request is taken, the caller waits for ever.
-void StaySilent(TSocket s) {
-  char chunk[4096];
-  while (ToolNet::Receive(s, chunk, sizeof chunk) > 0) {
-  }
-}
-
-void Refuse(TSocket s, int status) {
-  TAnswer answer;
-  answer.Status = status;
-  answer.Body = std::to_string(status) + "\r\n";
-  ToolNet::SendAll(s, FormatAnswer(answer, false, false));
-}
-
-void Serve(TSocket s, std::string peer, const TDirectoryOptions& options) {
-  std::string caller = peer.substr(0, peer.rfind(':'));
-  std::string buffer, head;
-  bool tooLarge = false;
-  while (ReadHead(s, buffer, head, tooLarge)) {
-    THttpRequest request;
-    if (!ParseRequestHead(head, request)) {
-      Log(peer, "bad request -> 400");
-      Refuse(s, 400);
-      break;
-    }
-    if (!request.Header("Transfer-Encoding").empty()) {
-      Log(peer, request.Method + " " + request.Target + " -> 501");
-      Refuse(s, 501);
-      break;
-    }
-    std::string lengthText = request.Header("Content-Length");
-    if (!lengthText.empty()) {
-      long length = std::strtol(lengthText.c_str(), nullptr, 10);
-      if (length < 0 || length > kMaxBody || !SkipBody(s, buffer, length)) break;
-    }
-    TAnswer answer = AnswerRequest(request, options, caller);
-    Log(peer, request.Method + " " + request.Target + " -> " +
-                  (answer.Silent ? std::string("(silent)") : std::to_string(answer.Status)));
-    if (answer.Silent) {
-      StaySilent(s);
-      break;
-    }
-    bool keepAlive = request.KeepAlive();
-    if (!ToolNet::SendAll(s, FormatAnswer(answer, request.Method == "HEAD", keepAlive))) break;
-    if (!keepAlive) break;
-  }
-  if (tooLarge) Refuse(s, 431);
-  ToolNet::ShutdownSend(s);
-  ToolNet::CloseSocket(s);
-  --OpenConnections;
-}
 
 }  // namespace
 
@@ -145,7 +38,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "directory: the socket layer did not start\n");
     return 1;
   }
-  TSocket listener = ToolNet::Listen(options.Bind, options.Port);
+  ToolNet::TSocket listener = ToolNet::Listen(options.Bind, options.Port);
   if (listener == ToolNet::kNoSocket) {
     std::fprintf(stderr, "directory: cannot listen on %s:%d (error %d)\n", options.Bind.c_str(),
                  options.Port, ToolNet::LastError());
@@ -154,21 +47,25 @@ int main(int argc, char** argv) {
   std::printf("%d\n", ToolNet::LocalPort(listener));
   std::fflush(stdout);
 
+  auto open = std::make_shared<std::atomic<int>>(0);
   for (;;) {
     std::string peer;
-    TSocket s = ToolNet::Accept(listener, &peer);
+    ToolNet::TSocket s = ToolNet::Accept(listener, &peer);
     if (s == ToolNet::kNoSocket) {
       // Out of descriptors, say: give the open connections time to end.
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
       continue;
     }
-    if (OpenConnections >= kMaxConnections) {
+    if (*open >= kMaxConnections) {
       ToolNet::CloseSocket(s);
       continue;
     }
-    ++OpenConnections;
+    ++*open;
     // Each connection is served on its own thread, so a silent or slow caller
     // does not hold the others; the process ends with them.
-    std::thread(Serve, s, peer, options).detach();
+    std::thread([s, peer, options, open] {
+      ServeConnection(s, peer, options);
+      --*open;
+    }).detach();
   }
 }
