@@ -73,6 +73,12 @@ void TfmMain::ShowBoard() {
   }
 }
 
+void TfmMain::Repaint() {
+  ShowTrackList();
+  ShowBoard();
+  RedrawWindow(Handle_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+}
+
 void TfmMain::ShowTrackList() {
   // The list entries are the track names in order; they change only when the
   // Track dialog saves.
