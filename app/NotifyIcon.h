@@ -1,7 +1,7 @@
 #pragma once
 
-#include <windows.h>
 #include <shellapi.h>
+#include <windows.h>
 
 // The shell's notification area as the window uses it; tests record the calls.
 class TShellIconPort {

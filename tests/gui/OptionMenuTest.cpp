@@ -44,9 +44,8 @@ TEST_F(OptionMenuTest, Car_SavedNamesGoToTheSessionAndTheRoom) {
     std::lock_guard<std::mutex> lock(Form->Session.StateLock);
     EXPECT_EQ(Form->Session.CarNames[0], "Vela GT");
   }
-  EXPECT_TRUE(RunUntil([&] {
-    return Received(*Server, RoomLine("CARS: Vela_GT * * * * * * * * * * * *"));
-  }));
+  EXPECT_TRUE(RunUntil(
+      [&] { return Received(*Server, RoomLine("CARS: Vela_GT * * * * * * * * * * * *")); }));
 }
 
 TEST_F(OptionMenuTest, Track_RenamedTrackShowsInTheBoxAndGoesToTheRoom) {

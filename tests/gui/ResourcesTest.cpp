@@ -42,9 +42,8 @@ TEST(ResourcesTest, Lamps_AreSixteenBySixteenIcons) {
 
 TEST(ResourcesTest, ProgramIcon_ComesInBothShellSizes) {
   for (int size : {16, 32}) {
-    HICON icon = static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr),
-                                               MAKEINTRESOURCEA(IDI_ORVANE), IMAGE_ICON, size,
-                                               size, 0));
+    HICON icon = static_cast<HICON>(LoadImageA(
+        GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_ORVANE), IMAGE_ICON, size, size, 0));
     ASSERT_NE(icon, nullptr);
     EXPECT_EQ(IconSize(icon).cx, size);
     DestroyIcon(icon);
