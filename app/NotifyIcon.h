@@ -1,7 +1,8 @@
 #pragma once
 
-#include <shellapi.h>
 #include <windows.h>
+// After <windows.h>, which it needs.
+#include <shellapi.h>
 
 // The shell's notification area as the window uses it; tests record the calls.
 class TShellIconPort {
