@@ -1,0 +1,196 @@
+// Scenario 7: load. A long log history (the first pass reads all of it), then
+// the game server writes thousands of lines a second while the chat server
+// pings every 100 ms. Every ping is answered, the program's memory stays
+// steady over the last 30 seconds, and its window answers a message within
+// 200 ms throughout.
+//
+// The sizes are parameters, so that the full run can be asked for while the
+// regular test run stays short:
+//   ORVANE_E2E_LOAD_HISTORY   history size for gamelog --bytes (default 64M; full: 1G)
+//   ORVANE_E2E_LOAD_SECONDS   seconds of live writing (default 40; full: 60)
+//   ORVANE_E2E_LOAD_RATE      lines a second while live (default 2000)
+// The figures are printed as "[ FIGURES ]" lines and recorded as test
+// properties.
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+
+#include "e2e/E2eFixture.h"
+
+namespace {
+
+std::string EnvOr(const char* name, const char* fallback) {
+  const char* value = std::getenv(name);
+  return value && *value ? value : fallback;
+}
+
+int IntEnvOr(const char* name, int fallback) {
+  return std::atoi(EnvOr(name, std::to_string(fallback).c_str()).c_str());
+}
+
+using TClock = std::chrono::steady_clock;
+
+double SecondsSince(TClock::time_point start) {
+  return std::chrono::duration<double>(TClock::now() - start).count();
+}
+
+// Watches the program from a thread of its own: a message to its window every
+// 50 ms (the time until it is answered), its memory every second.
+class TProgramWatch {
+ public:
+  struct TMemorySample {
+    double Seconds;
+    SIZE_T Resident;
+  };
+
+  TProgramWatch(TOrvaneProcess& program, HWND window)
+      : Program_(program), Window_(window), Start_(TClock::now()) {
+    Thread_ = std::thread([this] { Run(); });
+  }
+  ~TProgramWatch() { Stop(); }
+  void Stop() {
+    Stopping_ = true;
+    if (Thread_.joinable()) Thread_.join();
+  }
+  double Seconds() const { return SecondsSince(Start_); }
+
+  double WorstRoundTripMs = 0;
+  int Probes = 0;
+  int Unanswered = 0;
+  std::vector<TMemorySample> Memory;
+  SIZE_T Peak = 0;
+
+ private:
+  void Run() {
+    double nextMemory = 0;
+    while (!Stopping_ && Program_.Running()) {
+      double ms = TWindowDriver::RoundTripMs(Window_, 5000);
+      ++Probes;
+      if (ms < 0)
+        ++Unanswered;
+      else
+        WorstRoundTripMs = std::max(WorstRoundTripMs, ms);
+      if (Seconds() >= nextMemory) {
+        SIZE_T resident = 0, peak = 0;
+        if (Program_.Memory(resident, peak)) {
+          Memory.push_back({Seconds(), resident});
+          Peak = std::max(Peak, peak);
+        }
+        nextMemory += 1;
+      }
+      Sleep(50);
+    }
+  }
+
+  TOrvaneProcess& Program_;
+  HWND Window_;
+  TClock::time_point Start_;
+  std::atomic<bool> Stopping_{false};
+  std::thread Thread_;
+};
+
+class LoadTest : public TE2eTest {
+ protected:
+  // The budget grows with the sizes asked for.
+  LoadTest() : TE2eTest(600 + IntEnvOr("ORVANE_E2E_LOAD_SECONDS", 40) + HistoryMiB()) {}
+  static int HistoryMiB() {
+    std::string size = EnvOr("ORVANE_E2E_LOAD_HISTORY", "64M");
+    int value = std::atoi(size.c_str());
+    char unit = size.empty() ? 'M' : size.back();
+    return unit == 'G' || unit == 'g' ? value * 1024 : unit == 'K' || unit == 'k' ? 1 : value;
+  }
+  void Figure(const std::string& name, const std::string& value) {
+    std::printf("[ FIGURES  ] %s: %s\n", name.c_str(), value.c_str());
+    std::fflush(stdout);
+    RecordProperty(name, value);
+  }
+};
+
+TEST_F(LoadTest, LongHistoryThenThousandsOfLinesASecond_PingsAnsweredMemorySteadyWindowAnswers) {
+  const std::string history = EnvOr("ORVANE_E2E_LOAD_HISTORY", "64M");
+  const int liveSeconds = IntEnvOr("ORVANE_E2E_LOAD_SECONDS", 40);
+  const int rate = IntEnvOr("ORVANE_E2E_LOAD_RATE", 2000);
+  const double kWindowLimitMs = 200;
+  const SIZE_T kGrowthLimit = 1 << 20;
+  const double kSteadySeconds = 30;
+
+  TChatServerProcess& chat = StartChatServer({"--ping-interval", "100"});
+  WriteSettings(chat.Port(), 500);
+  auto generating = TClock::now();
+  RunGamelog({"--bytes", history, "--seed", "21"});
+  Figure("history written by gamelog (s)", std::to_string(SecondsSince(generating)));
+  WIN32_FILE_ATTRIBUTE_DATA attributes;
+  ASSERT_TRUE(GetFileAttributesExA(File(kLogName).c_str(), GetFileExInfoStandard, &attributes));
+  const unsigned long long historyBytes =
+      (static_cast<unsigned long long>(attributes.nFileSizeHigh) << 32) | attributes.nFileSizeLow;
+  Figure("history (bytes)", std::to_string(historyBytes));
+
+  auto starting = TClock::now();
+  StartProgram();
+  ASSERT_NE(Main(), nullptr);
+  Figure("window shown after (s)", std::to_string(SecondsSince(starting)));
+  TProgramWatch watch(Program(), Main());
+
+  // The first pass reads the whole history before it connects and announces.
+  ASSERT_TRUE(WaitForReceived(chat, "DRIVERS:", 1, 1000 * (600 + HistoryMiB())));
+  const double firstPass = SecondsSince(starting);
+  Figure("first pass: start to first status line (s)", std::to_string(firstPass));
+  Figure("first pass: history read (MiB/s)",
+         std::to_string(static_cast<double>(historyBytes) / (1 << 20) / firstPass));
+
+  // The live game server.
+  const size_t statusesBefore = Statuses(chat).size();
+  const double liveStart = watch.Seconds();
+  TProcess& live = StartGamelog(
+      {"--live", std::to_string(rate), "--seconds", std::to_string(liveSeconds), "--seed", "22"});
+  EXPECT_EQ(live.Wait(), 0);
+  const double liveEnd = watch.Seconds();
+  Pause(1500);  // the last pass
+  const size_t answeredBeforeExit = CountStarting(Received(chat), "<message value=\"/pong\t");
+  ExitProgram();
+  watch.Stop();
+
+  // Every ping answered: the pongs echo the pings' numbers 1, 2, 3... without
+  // a gap, at the pace of one ping every 100 ms (the chat server's own timing
+  // adds a little to each interval), and each is in "./response.txt".
+  std::vector<std::string> pongs = Starting(Received(chat), "<message value=\"/pong\t");
+  for (size_t i = 0; i < pongs.size(); ++i) {
+    std::string count = pongs[i].substr(22, pongs[i].find('\t', 22) - 22);
+    ASSERT_EQ(count, std::to_string(i + 1)) << "ping " << i + 1 << " was not answered in turn";
+  }
+  EXPECT_GE(pongs.size(), answeredBeforeExit);
+  EXPECT_GE(pongs.size(), static_cast<size_t>((liveEnd - liveStart) * 10 * 0.7))
+      << "fewer pongs than the pings of the live phase alone";
+  Figure("pings answered", std::to_string(pongs.size()));
+  EXPECT_EQ(CountContaining(ResponseLines(), "<message value=\"/ping\t"), pongs.size());
+
+  // The log was followed: status lines went on while it grew.
+  EXPECT_GE(Statuses(chat).size() - statusesBefore, static_cast<size_t>(liveSeconds) / 2);
+
+  // Memory: resident size over the last 30 s of the live phase, against its
+  // value when those 30 s began.
+  std::vector<TProgramWatch::TMemorySample> steady;
+  for (const auto& sample : watch.Memory)
+    if (sample.Seconds >= liveEnd - kSteadySeconds && sample.Seconds <= liveEnd)
+      steady.push_back(sample);
+  ASSERT_GE(steady.size(), 10u) << "too few memory samples";
+  SIZE_T highest = 0;
+  for (const auto& sample : steady) highest = std::max(highest, sample.Resident);
+  const long long growth =
+      static_cast<long long>(highest) - static_cast<long long>(steady.front().Resident);
+  Figure("resident at the start of the last 30 s (KiB)",
+         std::to_string(steady.front().Resident >> 10));
+  Figure("growth over the last 30 s (KiB)", std::to_string(growth / 1024));
+  Figure("peak resident (KiB)", std::to_string(watch.Peak >> 10));
+  EXPECT_LE(growth, static_cast<long long>(kGrowthLimit)) << "memory grew under steady load";
+
+  // The window answered throughout.
+  Figure("window messages", std::to_string(watch.Probes));
+  Figure("worst window round trip (ms)", std::to_string(watch.WorstRoundTripMs));
+  EXPECT_EQ(watch.Unanswered, 0);
+  EXPECT_LE(watch.WorstRoundTripMs, kWindowLimitMs);
+}
+
+}  // namespace
