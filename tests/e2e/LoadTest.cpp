@@ -6,8 +6,8 @@
 //
 // The sizes are parameters, so that the full run can be asked for while the
 // regular test run stays short:
-//   ORVANE_E2E_LOAD_HISTORY   history size for gamelog --bytes (default 64M; full: 1G)
-//   ORVANE_E2E_LOAD_SECONDS   seconds of live writing (default 40; full: 60)
+//   ORVANE_E2E_LOAD_HISTORY   history size for gamelog --bytes (default 256M; full: 1G)
+//   ORVANE_E2E_LOAD_SECONDS   seconds of live writing (default 60)
 //   ORVANE_E2E_LOAD_RATE      lines a second while live (default 2000)
 // The figures are printed as "[ FIGURES ]" lines and recorded as test
 // properties.
@@ -56,26 +56,33 @@ class TProgramWatch {
   }
   double Seconds() const { return SecondsSince(Start_); }
 
-  double WorstRoundTripMs = 0;
-  int Probes = 0;
-  int Unanswered = 0;
+  struct TProbe {
+    double Seconds;
+    double RoundTripMs;  // -1: no answer within 5 s
+    double BaselineMs;
+  };
+  std::vector<TProbe> Probes;
   std::vector<TMemorySample> Memory;
   SIZE_T Peak = 0;
 
  private:
   void Run() {
+    // The first message after the window showed waits for Wine to put it on
+    // the screen (half a second under Xvfb): the watch starts with the
+    // window's first answer.
+    TWindowDriver::RoundTripMs(Window_, 5000);
     double nextMemory = 0;
     while (!Stopping_ && Program_.Running()) {
+      // The desktop window belongs to an idle Wine process: its round trip is
+      // what the machine itself costs at that moment.
+      double baseline = TWindowDriver::RoundTripMs(GetDesktopWindow(), 5000);
       double ms = TWindowDriver::RoundTripMs(Window_, 5000);
-      ++Probes;
-      if (ms < 0)
-        ++Unanswered;
-      else
-        WorstRoundTripMs = std::max(WorstRoundTripMs, ms);
-      if (Seconds() >= nextMemory) {
+      double at = Seconds();
+      Probes.push_back({at, ms, baseline});
+      if (at >= nextMemory) {
         SIZE_T resident = 0, peak = 0;
         if (Program_.Memory(resident, peak)) {
-          Memory.push_back({Seconds(), resident});
+          Memory.push_back({at, resident});
           Peak = std::max(Peak, peak);
         }
         nextMemory += 1;
@@ -94,9 +101,9 @@ class TProgramWatch {
 class LoadTest : public TE2eTest {
  protected:
   // The budget grows with the sizes asked for.
-  LoadTest() : TE2eTest(600 + IntEnvOr("ORVANE_E2E_LOAD_SECONDS", 40) + HistoryMiB()) {}
+  LoadTest() : TE2eTest(600 + IntEnvOr("ORVANE_E2E_LOAD_SECONDS", 60) + HistoryMiB()) {}
   static int HistoryMiB() {
-    std::string size = EnvOr("ORVANE_E2E_LOAD_HISTORY", "64M");
+    std::string size = EnvOr("ORVANE_E2E_LOAD_HISTORY", "256M");
     int value = std::atoi(size.c_str());
     char unit = size.empty() ? 'M' : size.back();
     return unit == 'G' || unit == 'g' ? value * 1024 : unit == 'K' || unit == 'k' ? 1 : value;
@@ -109,8 +116,8 @@ class LoadTest : public TE2eTest {
 };
 
 TEST_F(LoadTest, LongHistoryThenThousandsOfLinesASecond_PingsAnsweredMemorySteadyWindowAnswers) {
-  const std::string history = EnvOr("ORVANE_E2E_LOAD_HISTORY", "64M");
-  const int liveSeconds = IntEnvOr("ORVANE_E2E_LOAD_SECONDS", 40);
+  const std::string history = EnvOr("ORVANE_E2E_LOAD_HISTORY", "256M");
+  const int liveSeconds = IntEnvOr("ORVANE_E2E_LOAD_SECONDS", 60);
   const int rate = IntEnvOr("ORVANE_E2E_LOAD_RATE", 2000);
   const double kWindowLimitMs = 200;
   const SIZE_T kGrowthLimit = 1 << 20;
@@ -130,13 +137,16 @@ TEST_F(LoadTest, LongHistoryThenThousandsOfLinesASecond_PingsAnsweredMemoryStead
   auto starting = TClock::now();
   StartProgram();
   ASSERT_NE(Main(), nullptr);
-  Figure("window shown after (s)", std::to_string(SecondsSince(starting)));
+  const double windowShown = SecondsSince(starting);
+  Figure("window shown after (s)", std::to_string(windowShown));
   TProgramWatch watch(Program(), Main());
 
   // The first pass reads the whole history before it connects and announces.
   ASSERT_TRUE(WaitForReceived(chat, "DRIVERS:", 1, 1000 * (600 + HistoryMiB())));
   const double firstPass = SecondsSince(starting);
   Figure("first pass: start to first status line (s)", std::to_string(firstPass));
+  Figure("first pass: window shown to first status line (s)",
+         std::to_string(firstPass - windowShown));
   Figure("first pass: history read (MiB/s)",
          std::to_string(static_cast<double>(historyBytes) / (1 << 20) / firstPass));
 
@@ -149,8 +159,11 @@ TEST_F(LoadTest, LongHistoryThenThousandsOfLinesASecond_PingsAnsweredMemoryStead
   const double liveEnd = watch.Seconds();
   Pause(1500);  // the last pass
   const size_t answeredBeforeExit = CountStarting(Received(chat), "<message value=\"/pong\t");
-  ExitProgram();
+  // The window is watched up to here: while it shuts down the program waits
+  // for its threads and answers nothing, as it shows in its notice.
+  const double loadEnd = watch.Seconds();
   watch.Stop();
+  ExitProgram();
 
   // Every ping answered: the pongs echo the pings' numbers 1, 2, 3... without
   // a gap, at the pace of one ping every 100 ms (the chat server's own timing
@@ -169,13 +182,38 @@ TEST_F(LoadTest, LongHistoryThenThousandsOfLinesASecond_PingsAnsweredMemoryStead
   // The log was followed: status lines went on while it grew.
   EXPECT_GE(Statuses(chat).size() - statusesBefore, static_cast<size_t>(liveSeconds) / 2);
 
+  // The window answered throughout the load.
+  double worst = 0, worstAt = 0, worstBaseline = 0;
+  int unanswered = 0, slow = 0;
+  for (const auto& probe : watch.Probes) {
+    if (probe.Seconds > loadEnd) break;
+    if (probe.RoundTripMs < 0) ++unanswered;
+    if (probe.RoundTripMs > kWindowLimitMs && ++slow <= 10)
+      std::printf("  slow round trip: %.1f ms at %.1f s (the idle desktop's: %.1f ms)\n",
+                  probe.RoundTripMs, probe.Seconds, probe.BaselineMs);
+    if (probe.RoundTripMs > worst) {
+      worst = probe.RoundTripMs;
+      worstAt = probe.Seconds;
+      worstBaseline = probe.BaselineMs;
+    }
+  }
+  Figure("window messages", std::to_string(watch.Probes.size()));
+  Figure("worst window round trip (ms)",
+         std::to_string(worst) + " at " + std::to_string(worstAt) +
+             " s (the idle desktop's: " + std::to_string(worstBaseline) + " ms)");
+  Figure("round trips over " + std::to_string(static_cast<int>(kWindowLimitMs)) + " ms",
+         std::to_string(slow));
+  EXPECT_EQ(unanswered, 0);
+  EXPECT_LE(worst, kWindowLimitMs);
+
   // Memory: resident size over the last 30 s of the live phase, against its
   // value when those 30 s began.
   std::vector<TProgramWatch::TMemorySample> steady;
   for (const auto& sample : watch.Memory)
     if (sample.Seconds >= liveEnd - kSteadySeconds && sample.Seconds <= liveEnd)
       steady.push_back(sample);
-  ASSERT_GE(steady.size(), 10u) << "too few memory samples";
+  EXPECT_GE(steady.size(), 10u) << "too few memory samples";
+  if (steady.empty()) return;
   SIZE_T highest = 0;
   for (const auto& sample : steady) highest = std::max(highest, sample.Resident);
   const long long growth =
@@ -185,12 +223,6 @@ TEST_F(LoadTest, LongHistoryThenThousandsOfLinesASecond_PingsAnsweredMemoryStead
   Figure("growth over the last 30 s (KiB)", std::to_string(growth / 1024));
   Figure("peak resident (KiB)", std::to_string(watch.Peak >> 10));
   EXPECT_LE(growth, static_cast<long long>(kGrowthLimit)) << "memory grew under steady load";
-
-  // The window answered throughout.
-  Figure("window messages", std::to_string(watch.Probes));
-  Figure("worst window round trip (ms)", std::to_string(watch.WorstRoundTripMs));
-  EXPECT_EQ(watch.Unanswered, 0);
-  EXPECT_LE(watch.WorstRoundTripMs, kWindowLimitMs);
 }
 
 }  // namespace
