@@ -117,7 +117,7 @@ bool TTLog::ReadLog() {
   // A log that has not grown past the offset costs no read at all.
   if (offset < size) {
     try {
-      ReadLines(offset);
+      ReadLines(offset, size);
     } catch (const EFileError&) {
       // A read that fails part-way keeps what it had read; the pass goes on.
     }
@@ -126,9 +126,9 @@ bool TTLog::ReadLog() {
 }
 
 // Step 6: from offset to the end of the file.
-void TTLog::ReadLines(int64_t offset) {
+void TTLog::ReadLines(int64_t offset, int64_t size) {
   if (offset != 0) File_->Seek(offset);
-  TLogReader reader(*File_);
+  TLogReader reader(*File_, TLogReader::BufferFor(size - offset));
   ReadNewLines(reader, Session_, Board_, Caption_);
 }
 

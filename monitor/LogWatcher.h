@@ -48,7 +48,7 @@ class TTLog : public TThread {
 
  private:
   bool ReadLog();
-  void ReadLines(int64_t offset);
+  void ReadLines(int64_t offset, int64_t size);
   bool ConnectStep();
   void Announce(const std::string& status, const std::string& drivers);
 
