@@ -31,9 +31,9 @@ class TLogReader {
   explicit TLogReader(TLogFile& file, size_t bufferBytes = kBufferBytes,
                       size_t maxLineBytes = kMaxLineBytes);
 
-  // A buffer size for reading about bytes new bytes: a pass over a few new
-  // lines needs no large buffer, and a longer line than the buffer holds is
-  // still read whole.
+  // The buffer size for a pass that has bytes new bytes to read: a pass over a
+  // few new lines needs no large buffer (a line longer than the buffer is read
+  // whole all the same).
   static size_t BufferFor(int64_t bytes);
 
   // The next line, reading the file as needed; returns the bytes consumed, 0 at
