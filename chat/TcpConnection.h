@@ -64,7 +64,8 @@ class TIdTCPConnection {
   void ReceiveBytes(size_t count, std::string& into);
   void ReceiveUntilClose(std::string& into);
 
-  // Replaces the socket layer; the next OpenConnection uses it.
+  // Replaces the socket layer (null: the platform's); the next OpenConnection
+  // uses it.
   void UseSocketStack(std::shared_ptr<TSocketStack> stack);
 
  protected:
