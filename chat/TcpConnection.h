@@ -1,10 +1,14 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <string>
 
 #include "chat/IdErrors.h"
+#include "platform/Socket.h"
 
 enum TIdMaxLineAction { maException, maSplit };
 
@@ -12,8 +16,27 @@ enum TIdMaxLineAction { maException, maSplit };
 // and its errors (chat/IdErrors.h). One thread may read while others write, test
 // IsConnected or close; writers are serialised for a whole SendLine/SendBlock.
 //
-// Public API used by the chat link and the HTTP client; the private state is
-// the line client's own.
+// The socket comes from a TSocketStack (platform/Socket.h): by default the
+// platform's, started when the object is made (on Windows this loads the socket
+// library and may throw EIdWS2StubError or EIdStackInitializationFailed). Tests
+// and fuzzers hand in a stack of scripted bytes with UseSocketStack
+// (tests/support/TcpMemorySocket.h), so protocol code above can be driven without
+// a network.
+//
+// Threads. Four locks, taken in this order when a thread needs more than one:
+// ConnectLock_ (one OpenConnection at a time), ReadLock_ (the reader: input
+// buffer and line search, held for a whole read), WriteLock_ (one writer for a
+// whole block), StateLock_ (socket object, open socket, closed flag; held only
+// for a few instructions, never across a wait). A read or write takes a
+// reference to the open socket under StateLock_ and works on it without the
+// lock. Closing shuts the socket down and drops the connection's reference; the
+// descriptor itself goes when the last operation that holds a reference lets go,
+// so its number cannot be handed to a new socket while an old reader still
+// waits on it. Waits are cut into short slices that look at the socket's closed
+// mark, so a close by another thread ends them on every platform. A connect
+// empties the input buffer under ReadLock_, so it waits for a reader of the old
+// connection to leave (within a slice of the close) and nothing of the old
+// connection is read on the new one. Reads never wait for writes.
 class TIdTCPConnection {
  public:
   TIdTCPConnection();
@@ -39,10 +62,58 @@ class TIdTCPConnection {
   std::string ReceiveBytes(size_t count);
   std::string ReceiveUntilClose();
   void PollForClose();
+  // As above, appending to into as bytes are handed out: what was handed out
+  // before an error stays there.
+  void ReceiveBytes(size_t count, std::string& into);
+  void ReceiveUntilClose(std::string& into);
+
+  // Replaces the socket layer (null: the platform's); the next OpenConnection
+  // uses it.
+  void UseSocketStack(std::shared_ptr<TSocketStack> stack);
 
  protected:
-  struct TState;  // the socket, the input buffer and the closed flag
-  TState* State_;
+  // The connect of TIdTCPClient, to the given host and port.
+  void Connect(const std::string& host, int port, const std::function<void()>& connected);
+
+ private:
+  // One open socket, shared by the operations that use it.
+  struct TLiveSocket {
+    explicit TLiveSocket(std::unique_ptr<TSocket> socket) : Socket(std::move(socket)) {}
+    const std::unique_ptr<TSocket> Socket;
+    std::atomic<bool> Closed{false};  // closed by this side
+  };
+  using TLiveSocketRef = std::shared_ptr<TLiveSocket>;
+
+  // StateLock_ held:
+  void CloseSocketLocked();
+  void ClosingCheckLocked();
+  bool CountsClosedLocked() const;
+
+  // ReadLock_ held:
+  size_t ReceiveOnce(int timeoutMs);
+  void WaitForData(TLiveSocket& socket, int timeoutMs);
+  size_t Buffered() const { return Buffer_.size() - Head_; }
+  std::string Take(size_t count);
+  void TakeInto(size_t count, std::string& into);
+  void EmptyBuffer();
+
+  std::shared_ptr<TSocketStack> Stack_;  // guarded by ConnectLock_
+
+  std::mutex ConnectLock_;
+  std::mutex ReadLock_;
+  std::mutex WriteLock_;
+  std::mutex StateLock_;
+
+  // Guarded by StateLock_.
+  bool HasSocketObject_ = false;  // made by OpenConnection, released by CloseConnection
+  TLiveSocketRef Socket_;         // the open socket; null when closed or none
+  bool ClosedFlag_ = false;
+
+  // Guarded by ReadLock_: received bytes not yet handed out are Buffer_ from
+  // Head_ on; the first Searched_ of them are known to hold no LF.
+  std::string Buffer_;
+  size_t Head_ = 0;
+  size_t Searched_ = 0;
 };
 
 // Adds the target and the connect.
