@@ -1,9 +1,19 @@
-// Placeholder entry until the status window exists: it says so and ends, so
-// nobody mistakes this build for the finished controller.
+// The program entry: the application titled "ORVANE", its status window, and
+// the message loop until the application is told to end.
 #include <windows.h>
 
+#include "app/Application.h"
+#include "app/MainWindow.h"
+
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  MessageBoxA(nullptr, "This build of ORVANE has no status window yet.", "ORVANE",
-              MB_OK | MB_ICONINFORMATION);
-  return 1;
+  TApplication Application;
+  Application.Title = "ORVANE";
+  TfmMain fmMain(Application);
+  fmMain.Create();
+  if (!Application.Terminated()) {
+    fmMain.Show();
+    Application.Run();
+  }
+  fmMain.Destroy();
+  return 0;
 }

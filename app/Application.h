@@ -1,0 +1,36 @@
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+// The program as a whole: its title and its message loop. "Exit", the close box
+// and a refused start ask it to end; the loop then returns and the status
+// window is destroyed by its owner.
+class TApplication {
+ public:
+  std::string Title = "ORVANE";
+
+  // The window whose dialog keys (TAB between controls) the loop handles.
+  void SetMainWindow(HWND window) { MainWindow_ = window; }
+
+  // Handles messages until the application is told to end.
+  void Run();
+  // Asks the loop to end; safe to call before Run (Run then returns at once).
+  void Terminate();
+  bool Terminated() const { return Terminated_; }
+
+  // Handles the messages that are waiting; for tests and for code that must
+  // let the window paint while it works.
+  void ProcessMessages();
+  // Handles messages until done() is true, the application is told to end or
+  // timeoutMs has passed; returns done().
+  bool RunUntil(const std::function<bool()>& done, int timeoutMs);
+
+ private:
+  void Dispatch(MSG& msg);
+
+  HWND MainWindow_ = nullptr;
+  bool Terminated_ = false;
+};

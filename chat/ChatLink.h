@@ -1,0 +1,52 @@
+#pragma once
+
+#include <string>
+
+#include "chat/TcpConnection.h"
+#include "monitor/WatcherPorts.h"
+#include "platform/UiBridge.h"
+#include "session/Session.h"
+
+// What the controller says in the chat room and how it keeps listening: the
+// sign-on that runs inside every successful connect, the track and car lists,
+// the receive thread of each connection, and the leaving of the chat. The
+// status window owns one beside its line client IdTCPClient1; the log watcher
+// reaches the connection through it (TWatcherChatPort).
+class TChatLink : public TWatcherChatPort {
+ public:
+  // Becomes the client's OnConnected handler for as long as it lives.
+  TChatLink(TSession& session, TIdTCPClient& client, TUiBridge& ui);
+  ~TChatLink() override;
+  TChatLink(const TChatLink&) = delete;
+  TChatLink& operator=(const TChatLink&) = delete;
+
+  // The sign-on: signon under ServerName, join the room, post the track and car
+  // lists. Runs inside OpenConnection on the connecting thread; nothing is read
+  // back, and an error here makes the connect fail.
+  void IdTCPClient1Connected(TIdTCPClient& sender);
+  // Post the track list / the car list as room lines; nothing when not connected.
+  void SendTracks();
+  void SendCars();
+  // Stops the receive thread and waits for it, serving its handovers meanwhile
+  // when called on the user-interface thread, then says "/quit" while still
+  // connected. The connection itself stays open.
+  void CloseChat();
+
+  // TWatcherChatPort
+  bool IsConnected() override;
+  void SetTarget(const std::string& host, int port) override;
+  // Stops a receive thread left from the previous connection first, so that it
+  // can never read the new one.
+  void OpenConnection() override;
+  void SendLine(const std::string& line) override;
+  void CloseConnection() override;
+  void StartReceiver() override;
+
+ private:
+  // Takes the receive thread out of the session, stops it and waits for it.
+  void StopReceiver();
+
+  TSession& Session_;
+  TIdTCPClient& Client_;
+  TUiBridge& Ui_;
+};

@@ -1,0 +1,176 @@
+#include "monitor/LogReader.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+constexpr char kCr = '\r';
+}
+
+TLogReader::TLogReader(TLogFile& file, size_t bufferBytes, size_t maxLineBytes)
+    : File_(file), MaxLineBytes_(maxLineBytes), Buffer_(std::max<size_t>(bufferBytes, 2)) {}
+
+int64_t TLogReader::ReadLogLine(std::string& line) {
+  for (;;) {
+    std::string_view taken;
+    int64_t count = 0;
+    if (TakeLine(taken, count)) {
+      line.assign(taken);
+      return count;
+    }
+    if (Fill() == 0 && Drained()) {
+      line.clear();
+      return 0;
+    }
+  }
+}
+
+size_t TLogReader::Fill() {
+  if (Begin_ > 0) {
+    std::memmove(Buffer_.data(), Buffer_.data() + Begin_, End_ - Begin_);
+    End_ -= Begin_;
+    Begin_ = 0;
+  }
+  if (End_ == Buffer_.size()) {
+    // One line fills the whole buffer. A CR as its last byte must stay: whether
+    // it ends the line depends on the byte after it.
+    Spill(Buffer_[End_ - 1] == kCr ? End_ - 1 : End_);
+  }
+  size_t n = File_.Read(Buffer_.data() + End_, Buffer_.size() - End_);
+  End_ += n;
+  AtEnd_ = n == 0;
+  Scanner_.Scan(Buffer_.data(), Buffer_.data() + End_, Hits_);
+  NextHit_ = 0;
+  return n;
+}
+
+void TLogReader::Spill(size_t bytes) {
+  size_t keep = std::min(bytes, MaxLineBytes_ - std::min(MaxLineBytes_, SpilledText_.size()));
+  SpilledText_.append(Buffer_.data(), keep);
+  SpilledCount_ += static_cast<int64_t>(bytes);
+  Spilled_ = true;
+  std::memmove(Buffer_.data(), Buffer_.data() + bytes, End_ - bytes);
+  End_ -= bytes;
+}
+
+// Ends the line at end (exclusive) and goes on at next.
+void TLogReader::Cut(std::string_view& line, size_t end, size_t next, int64_t& count) {
+  const char* text = Buffer_.data() + Begin_;
+  size_t length = end - Begin_;
+  if (Spilled_) {
+    SpilledText_.append(
+        text, std::min(length, MaxLineBytes_ - std::min(MaxLineBytes_, SpilledText_.size())));
+    LongLine_.swap(SpilledText_);
+    SpilledText_.clear();
+    line = LongLine_;
+    count = SpilledCount_ + static_cast<int64_t>(next - Begin_);
+    SpilledCount_ = 0;
+    Spilled_ = false;
+  } else {
+    line = std::string_view(text, std::min(length, MaxLineBytes_));
+    count = static_cast<int64_t>(next - Begin_);
+  }
+  Begin_ = next;
+}
+
+// The first CR at or after from, or End_. Log lines are short: eight bytes at
+// a time find the end of most of them before a library call would have started.
+size_t TLogReader::FindCr(size_t from) const {
+  constexpr uint64_t kOnes = 0x0101010101010101ull;
+  constexpr uint64_t kHighs = 0x8080808080808080ull;
+  constexpr uint64_t kCrs = kOnes * static_cast<unsigned char>(kCr);
+  const char* base = Buffer_.data();
+  size_t at = from;
+  for (; at + 8 <= End_; at += 8) {
+    uint64_t bytes;
+    std::memcpy(&bytes, base + at, sizeof bytes);
+    uint64_t x = bytes ^ kCrs;  // a CR became a zero byte
+    if (((x - kOnes) & ~x & kHighs) != 0) break;
+  }
+  for (; at < End_; ++at)
+    if (base[at] == kCr) return at;
+  return End_;
+}
+
+bool TLogReader::TakeLine(std::string_view& line, int64_t& count) {
+  const char* base = Buffer_.data();
+  const void* cr = std::memchr(base + Begin_, kCr, End_ - Begin_);
+  if (cr != nullptr) {
+    size_t at = static_cast<size_t>(static_cast<const char*>(cr) - base);
+    if (at + 1 < End_) {
+      Cut(line, at, at + 2, count);
+      return true;
+    }
+    if (!AtEnd_) return false;
+    Cut(line, End_, End_, count);
+    return true;
+  }
+  if (!AtEnd_ || (Begin_ == End_ && !Spilled_)) return false;
+  Cut(line, End_, End_, count);
+  return true;
+}
+
+// The start of the line that holds the byte at, given that from starts a line
+// and from <= at. When at is the byte dropped after a CR, the start of the line
+// after it (at + 1).
+size_t TLogReader::LineStartOf(size_t from, size_t at) const {
+  const char* base = Buffer_.data();
+  size_t past = at;
+  while (past > from && base[past - 1] != kCr) --past;
+  if (past == from) return from;
+  size_t cr = past - 1;
+  // In a run of CRs the first ends a line, the second is dropped, the third ends
+  // a line again, and so on.
+  size_t run = cr;
+  while (run > from && base[run - 1] == kCr) --run;
+  if ((cr - run) % 2 == 1) --cr;
+  return cr + 2;
+}
+
+// How far the buffered lines are complete: the start of the first line that
+// more bytes (or the end of the file) could still change.
+size_t TLogReader::SettledEnd() const {
+  if (AtEnd_) return End_;
+  if (End_ == Begin_) return Begin_;
+  return LineStartOf(Begin_, End_ - 1);
+}
+
+bool TLogReader::TakeRuleLine(std::string_view& line, unsigned& words, int64_t& consumed) {
+  for (;;) {
+    if (Spilled_) {
+      int64_t count = 0;
+      if (!TakeLine(line, count)) return false;
+      consumed += count;
+      words = Scanner_.WordsIn(line.data(), line.data() + line.size());
+      return true;
+    }
+    while (NextHit_ < Hits_.size() && Hits_[NextHit_].Position < Begin_) ++NextHit_;
+    if (NextHit_ == Hits_.size()) {
+      size_t settled = SettledEnd();
+      consumed += static_cast<int64_t>(settled - Begin_);
+      Begin_ = settled;
+      return false;
+    }
+    size_t hit = Hits_[NextHit_].Position;
+    size_t start = LineStartOf(Begin_, hit);
+    consumed += static_cast<int64_t>(start - Begin_);
+    Begin_ = start;
+    if (start > hit) continue;  // the word began with a dropped byte
+    // No CR lies between the line's start and the word, nor inside the word.
+    size_t end = FindCr(hit);
+    size_t next = end + 2;
+    if (end == End_ || end + 1 == End_) {
+      if (!AtEnd_) return false;
+      end = next = End_;
+    }
+    words = 0;
+    for (size_t h = NextHit_; h < Hits_.size() && Hits_[h].Position < end; ++h)
+      words |= Hits_[h].Word;
+    bool whole = end - Begin_ <= MaxLineBytes_;
+    int64_t count = 0;
+    Cut(line, end, next, count);
+    consumed += count;
+    if (!whole) words = Scanner_.WordsIn(line.data(), line.data() + line.size());
+    return true;
+  }
+}

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "monitor/LogFile.h"
+#include "monitor/TriggerWords.h"
+
+// Cuts the game server's log into lines, reading it through a buffer.
+//
+// A line ends at a CR; the byte after the CR (the LF of the CR LF pair) is
+// dropped whatever it is. At the end of the file a line ends without a CR, and a
+// CR that is the file's last byte stays in the line. An LF alone ends nothing.
+// Every line reports how many bytes it consumed, so that the caller's offset in
+// the log always equals the bytes consumed, line by line.
+//
+// The reader never keeps more than kMaxLineBytes of one line: a log without CR
+// line ends is one endless line, and the controller must not grow with it. The
+// bytes past that mark are consumed and counted but not kept.
+class TLogReader {
+ public:
+  static constexpr size_t kBufferBytes = 256 * 1024;
+  static constexpr size_t kMaxLineBytes = 1024 * 1024;
+
+  // Reads file from its current read position. Tests shrink the buffer and the
+  // longest line kept to reach their edges with small inputs.
+  explicit TLogReader(TLogFile& file, size_t bufferBytes = kBufferBytes,
+                      size_t maxLineBytes = kMaxLineBytes);
+
+  // The next line, reading the file as needed; returns the bytes consumed, 0 at
+  // the end of the file (line is then empty).
+  int64_t ReadLogLine(std::string& line);
+
+  // The pieces of ReadLogLine, for callers that must not touch the file while
+  // they hold a lock: Fill reads (and returns 0 at the end of the file), the
+  // Take calls only cut what is buffered. A line taken is a view that stays
+  // valid until the next call on the reader.
+  size_t Fill();
+  // True when the last Fill found the end of the file and every byte before it
+  // has been taken.
+  bool Drained() const { return AtEnd_ && Begin_ == End_ && !Spilled_; }
+  // Takes the next line when the buffered bytes settle it; count gets the bytes
+  // it consumed. False when more must be read first.
+  bool TakeLine(std::string_view& line, int64_t& count);
+  // Like TakeLine, but first passes over the lines that hold no trigger word
+  // (no rule can fire on them). consumed grows by the bytes of every line passed
+  // over or taken, also when no line is returned; words gets exactly the
+  // trigger words that the line taken holds.
+  bool TakeRuleLine(std::string_view& line, unsigned& words, int64_t& consumed);
+
+ private:
+  size_t FindCr(size_t from) const;
+  size_t LineStartOf(size_t from, size_t at) const;
+  size_t SettledEnd() const;
+  void Spill(size_t bytes);
+  void Cut(std::string_view& line, size_t end, size_t next, int64_t& count);
+
+  TLogFile& File_;
+  const size_t MaxLineBytes_;
+  std::vector<char> Buffer_;
+  size_t Begin_ = 0;  // first byte not yet taken; always the start of a line
+  size_t End_ = 0;    // end of the buffered bytes
+  bool AtEnd_ = false;
+  // A line longer than the buffer: its first bytes moved out of the buffer.
+  bool Spilled_ = false;
+  std::string SpilledText_;
+  int64_t SpilledCount_ = 0;
+  std::string LongLine_;  // the last line taken that had spilled
+  TTriggerScanner Scanner_;
+  std::vector<TWordHit> Hits_;  // trigger words in [Begin_, End_) at the last Fill
+  size_t NextHit_ = 0;
+};

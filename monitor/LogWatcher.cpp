@@ -1,0 +1,173 @@
+#include "monitor/LogWatcher.h"
+
+#include <chrono>
+#include <exception>
+#include <mutex>
+#include <thread>
+
+#include "chat/Envelope.h"
+#include "monitor/BoardReset.h"
+#include "monitor/LogReader.h"
+#include "monitor/PassReading.h"
+#include "monitor/StatusLines.h"
+
+namespace {
+constexpr int kDefaultRefreshTime = 5000;
+const char kCannotConnect[] = "Cannot connect to chat server";
+}  // namespace
+
+TTLog::TTLog(TSession& session, TRaceBoard& board, TWatcherChatPort& chat,
+             TWatcherWindowPort& window, std::unique_ptr<TLogFile> file)
+    : Session_(session),
+      Board_(board),
+      Chat_(chat),
+      Window_(window),
+      File_(file ? std::move(file) : std::make_unique<TSharedLogFile>()) {}
+
+TTLog::~TTLog() {
+  // The body uses this object's members: it must be over before they go.
+  Terminate();
+  if (!IsCurrentThread()) WaitFor();
+}
+
+int TTLog::PauseAfterPass(int32_t refreshTime) {
+  return refreshTime < 0 ? kDefaultRefreshTime : refreshTime;
+}
+
+void TTLog::Execute() {
+  while (!Terminated()) {
+    if (!Pass()) return;
+    int32_t refreshTime;
+    {
+      std::lock_guard<std::mutex> lock(Session_.StateLock);
+      refreshTime = Session_.RefreshTime;
+    }
+    // A plain sleep: StopAll's wait is bounded by one pause plus one pass.
+    int pause = PauseAfterPass(refreshTime);
+    if (pause > 0) std::this_thread::sleep_for(std::chrono::milliseconds(pause));
+  }
+}
+
+bool TTLog::Pass() {
+  TRaceBoard before;
+  {
+    std::lock_guard<std::mutex> lock(Session_.StateLock);
+    before = Board_;
+  }
+  bool send = ReadLog();
+  bool goOn = Chat_.IsConnected() || ConnectStep();
+  std::string status, drivers;
+  bool changed;
+  {
+    std::lock_guard<std::mutex> lock(Session_.StateLock);
+    if (goOn) {
+      Board_.SetRealism(Session_.CurrentRealism);
+      if (send) {
+        status = StatusLine(Board_, Session_.LocalAddress);
+        drivers = DriversLine(Board_);
+      }
+    }
+    changed = Board_ != before;
+  }
+  // The window hears of a pass's changes once, however many lines it read.
+  if (Caption_.Pending) {
+    Caption_.Pending = false;
+    Window_.SetCaption(Caption_.Text);
+  }
+  if (changed) Window_.BoardChanged();
+  if (goOn && send) Announce(status, drivers);
+  return goOn;
+}
+
+// Steps 1 to 7. Returns the send decision. A log that cannot be opened or sized
+// (the game server re-creating it, or holding it locked for a moment) leaves
+// this pass without lines and without a send; the next pass tries again.
+bool TTLog::ReadLog() {
+  struct TCloser {
+    TLogFile& File;
+    ~TCloser() { File.Close(); }
+  };
+  std::string path;
+  {
+    std::lock_guard<std::mutex> lock(Session_.StateLock);
+    path = Session_.LogPath;
+  }
+  int64_t size;
+  try {
+    File_->Open(path);
+  } catch (const EFileError&) {
+    return false;
+  }
+  TCloser closer{*File_};
+  try {
+    size = File_->Size();
+  } catch (const EFileError&) {
+    return false;
+  }
+  bool send;
+  int64_t offset;
+  {
+    std::lock_guard<std::mutex> lock(Session_.StateLock);
+    if (size < Session_.LastLogSize || Session_.LastLogSize == -1) ResetBoard(Board_, Session_);
+    send = size > Session_.LastLogSize;
+    Session_.LastLogSize = size;
+    offset = Session_.ReadOffset;
+  }
+  if (Session_.TakeResendRequest()) send = true;
+  // A log that has not grown past the offset costs no read at all.
+  if (offset < size) {
+    try {
+      ReadLines(offset);
+    } catch (const EFileError&) {
+      // A read that fails part-way keeps what it had read; the pass goes on.
+    }
+  }
+  return send;
+}
+
+// Step 6: from offset to the end of the file.
+void TTLog::ReadLines(int64_t offset) {
+  if (offset != 0) File_->Seek(offset);
+  TLogReader reader(*File_);
+  ReadNewLines(reader, Session_, Board_, Caption_);
+}
+
+// Step 8, when the chat connection is down.
+bool TTLog::ConnectStep() {
+  std::string host;
+  int port;
+  {
+    std::lock_guard<std::mutex> lock(Session_.StateLock);
+    host = Session_.ChatServerAddress;
+    port = Session_.ChatPort;
+  }
+  try {
+    Chat_.SetTarget(host, port);
+    Chat_.OpenConnection();
+  } catch (...) {
+    Window_.ShowModalMessage(kCannotConnect);
+    Window_.ShowChatState(1);
+    return false;
+  }
+  Window_.ShowChatState(0);
+  Chat_.StartReceiver();
+  return true;
+}
+
+// Step 10. A connection that breaks under the announcement is closed and shown
+// as down; the next pass connects again (a new sign-on) and, through the resend
+// request, announces again.
+void TTLog::Announce(const std::string& status, const std::string& drivers) {
+  try {
+    Chat_.SendLine(RoomLine(status));
+    Chat_.SendLine(RoomLine(drivers));
+  } catch (const std::exception&) {
+    try {
+      Chat_.CloseConnection();
+    } catch (const std::exception&) {
+      // Already broken; closing it is all that is left to do.
+    }
+    Window_.ShowChatState(1);
+    Session_.RequestResend();
+  }
+}

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "monitor/LogFile.h"
+#include "monitor/PassReading.h"
+#include "monitor/WatcherPorts.h"
+#include "platform/Thread.h"
+#include "session/RaceBoard.h"
+#include "session/Session.h"
+
+// The log watcher: follows the game server's log pass by pass, keeps the race
+// board, keeps the chat connection up and announces the status and the drivers
+// in the chat room after every pass that found the log grown (or when a resend
+// was asked for), then sleeps RefreshTime milliseconds.
+//
+// The creator calls Start(). A stop request is looked at before each pass; a
+// pass, its connect and its sends always run to their end, and a stop asked for
+// during the sleep takes effect when the sleep is over. The watcher ends by
+// itself only when it cannot connect to the chat server.
+//
+// The board and the session fields it shares with the window are touched only
+// under the session's StateLock, and never while a port is called or the log is
+// read: the window may show and edit the board during a long first pass.
+class TTLog : public TThread {
+ public:
+  // file: the log access to use; the log on disk when none is given.
+  TTLog(TSession& session, TRaceBoard& board, TWatcherChatPort& chat, TWatcherWindowPort& window,
+        std::unique_ptr<TLogFile> file = nullptr);
+  // Requests a stop and waits for the thread's end.
+  ~TTLog() override;
+
+  // True from Start() until the thread body has ended.
+  bool Running() const { return !Finished(); }
+
+  // One pass, steps 1 to 10 without the sleep. False when the watcher must end
+  // (the chat server could not be reached). The thread body calls it; tests may
+  // call it on a watcher that was never started.
+  bool Pass();
+
+  // The pause after a pass: RefreshTime milliseconds, 5000 when it is negative.
+  static int PauseAfterPass(int32_t refreshTime);
+
+ protected:
+  void Execute() override;
+
+ private:
+  bool ReadLog();
+  void ReadLines(int64_t offset);
+  bool ConnectStep();
+  void Announce(const std::string& status, const std::string& drivers);
+
+  TSession& Session_;
+  TRaceBoard& Board_;
+  TWatcherChatPort& Chat_;
+  TWatcherWindowPort& Window_;
+  std::unique_ptr<TLogFile> File_;
+  // The caption asked for by the lines of this pass; the window gets it after the pass.
+  TPassCaption Caption_;
+};

@@ -1,0 +1,22 @@
+#include "monitor/PassReading.h"
+
+#include <mutex>
+
+#include "monitor/LineRules.h"
+
+void ReadNewLines(TLogReader& reader, TSession& session, TRaceBoard& board, TPassCaption& caption) {
+  std::string_view line;
+  for (;;) {
+    size_t read = reader.Fill();
+    {
+      std::lock_guard<std::mutex> lock(session.StateLock);
+      TLineRules rules(board, session);
+      int64_t consumed = 0;
+      unsigned words = 0;
+      while (reader.TakeRuleLine(line, words, consumed)) rules.Apply(line, words);
+      session.ReadOffset += consumed;
+      if (rules.TakeCaption(caption.Text)) caption.Pending = true;
+    }
+    if (read == 0 && reader.Drained()) return;
+  }
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+// Raw loopback peers for the chat tests: a listener standing in for the chat
+// server where a test wants every byte in its own hands, and the connected
+// socket of either side. Everything waits at most the time it is given.
+class TLoopbackPeer {
+ public:
+  explicit TLoopbackPeer(intptr_t socket);
+  ~TLoopbackPeer();
+  TLoopbackPeer(const TLoopbackPeer&) = delete;
+  TLoopbackPeer& operator=(const TLoopbackPeer&) = delete;
+
+  // Connects to 127.0.0.1:port; null when refused.
+  static std::unique_ptr<TLoopbackPeer> Connect(int port);
+
+  bool Send(const std::string& bytes);
+  // Reads until the bytes received so far hold at least count CR LF line ends
+  // (or the peer closes, or the time is up) and returns everything received.
+  std::string ReadLines(size_t count, int timeoutMs);
+  // Reads until the peer has closed (or the time is up); true when it has.
+  bool WaitForClose(int timeoutMs);
+  // Everything received so far.
+  const std::string& Received() const { return Received_; }
+  // Reads what arrives within timeoutMs.
+  void Drain(int timeoutMs);
+  void Close();
+
+ private:
+  // Reads once if data comes within ms; false when the peer has closed.
+  bool ReadOnce(int ms);
+
+  intptr_t Socket_;
+  std::string Received_;
+  bool PeerClosed_ = false;
+};
+
+class TLoopbackListener {
+ public:
+  TLoopbackListener();
+  ~TLoopbackListener();
+  TLoopbackListener(const TLoopbackListener&) = delete;
+  TLoopbackListener& operator=(const TLoopbackListener&) = delete;
+
+  int Port() const { return Port_; }
+  // Null when nobody connected within timeoutMs.
+  std::unique_ptr<TLoopbackPeer> Accept(int timeoutMs);
+  void Close();
+
+ private:
+  intptr_t Socket_;
+  int Port_ = 0;
+};
+
+// Counts CR LF pairs.
+size_t CountLines(const std::string& bytes);

@@ -1,0 +1,123 @@
+#include "support/LookupScriptedServer.h"
+
+#include <chrono>
+#include <stdexcept>
+#include <utility>
+
+#include "tools/common/ToolNet.h"
+
+namespace {
+
+using ToolNet::TSocket;
+
+TSocket Sock(std::uintptr_t s) {
+  return static_cast<TSocket>(s);
+}
+
+// Every wait is short, so the destructor's stop request is seen promptly.
+constexpr int kPollMs = 20;
+constexpr auto kSilentGiveUp = std::chrono::seconds(10);
+
+}  // namespace
+
+TScriptedHttpServer::TScriptedHttpServer(std::string reply, bool closeAfterReply)
+    : Reply_(std::move(reply)), CloseAfterReply_(closeAfterReply) {
+  static ToolNet::TNetStartup net;  // Winsock stays up for the test program's life.
+  TSocket listener = ToolNet::Listen("127.0.0.1", 0);
+  if (listener == ToolNet::kNoSocket) throw std::runtime_error("scripted server: cannot listen");
+  Listener_ = static_cast<std::uintptr_t>(listener);
+  Port_ = ToolNet::LocalPort(listener);
+  Thread_ = std::thread([this] { Run(); });
+}
+
+TScriptedHttpServer::~TScriptedHttpServer() {
+  Stop_ = true;
+  Thread_.join();
+  ToolNet::CloseSocket(Sock(Listener_));
+}
+
+void TScriptedHttpServer::SetSilent() {
+  std::lock_guard<std::mutex> lock(Mutex_);
+  Silent_ = true;
+}
+
+void TScriptedHttpServer::SetReply(std::string reply) {
+  std::lock_guard<std::mutex> lock(Mutex_);
+  Reply_ = std::move(reply);
+  Silent_ = false;
+}
+
+std::string TScriptedHttpServer::BaseUrl() const {
+  return "http://127.0.0.1:" + std::to_string(Port_);
+}
+
+bool TScriptedHttpServer::WaitClosedByClient(int count, int timeoutMs) const {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (ClosedByClient_ < count) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
+  }
+  return true;
+}
+
+std::vector<std::string> TScriptedHttpServer::Requests() const {
+  std::lock_guard<std::mutex> lock(Mutex_);
+  return Requests_;
+}
+
+void TScriptedHttpServer::Run() {
+  while (!Stop_) {
+    if (ToolNet::WaitReadable(Sock(Listener_), kPollMs) != 1) continue;
+    TSocket s = ToolNet::Accept(Sock(Listener_));
+    if (s == ToolNet::kNoSocket) continue;
+    ++Connections_;
+    Serve(static_cast<std::uintptr_t>(s));
+    ToolNet::CloseSocket(s);
+  }
+}
+
+void TScriptedHttpServer::Serve(std::uintptr_t socket) {
+  TSocket s = Sock(socket);
+  std::string buffer;
+  bool keptWaiting = false;  // a request went unanswered on this connection
+  std::chrono::steady_clock::time_point waitingSince;
+  while (!Stop_) {
+    if (keptWaiting && std::chrono::steady_clock::now() - waitingSince > kSilentGiveUp) return;
+    int ready = ToolNet::WaitReadable(s, kPollMs);
+    if (ready < 0) return;
+    if (ready == 0) continue;
+    char chunk[4096];
+    int n = ToolNet::Receive(s, chunk, sizeof chunk);
+    if (n == 0) ++ClosedByClient_;
+    if (n <= 0) return;
+    buffer.append(chunk, static_cast<size_t>(n));
+    size_t end;
+    while ((end = buffer.find("\r\n\r\n")) != std::string::npos) {
+      std::string reply;
+      bool silent;
+      {
+        std::lock_guard<std::mutex> lock(Mutex_);
+        Requests_.push_back(buffer.substr(0, end + 4));
+        reply = Reply_;
+        silent = Silent_;
+      }
+      buffer.erase(0, end + 4);
+      if (silent) {
+        if (!keptWaiting) waitingSince = std::chrono::steady_clock::now();
+        keptWaiting = true;
+        continue;
+      }
+      if (!ToolNet::SendAll(s, reply)) return;
+      if (CloseAfterReply_) {
+        ToolNet::ShutdownSend(s);
+        return;
+      }
+    }
+  }
+}
+
+std::string ScriptedReply(int status, const std::string& reason, const std::string& body,
+                          const std::string& extraHeaders) {
+  return "HTTP/1.1 " + std::to_string(status) + " " + reason + "\r\n" + extraHeaders +
+         "Content-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+}

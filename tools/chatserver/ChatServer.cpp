@@ -1,0 +1,341 @@
+#include "tools/chatserver/ChatServer.h"
+
+#include <algorithm>
+#include <ctime>
+#include <thread>
+
+namespace {
+
+constexpr const char* kEnvelopeHead = "<message value=\"";
+constexpr const char* kEnvelopeTail = "\"/>";
+// A client that sends this much without a line end is cut off: the server is a
+// test peer, not something a stray client may fill up.
+constexpr size_t kMaxPending = 1 << 20;
+// The control queue is polled at least this often.
+constexpr int kPollMs = 20;
+
+std::string Envelope(const std::string& payload) {
+  return kEnvelopeHead + payload + kEnvelopeTail;
+}
+
+// The payload of a chat envelope; false when the line is not one.
+bool OpenEnvelope(const std::string& line, std::string& payload) {
+  const std::string head = kEnvelopeHead, tail = kEnvelopeTail;
+  if (line.size() < head.size() + tail.size() || line.compare(0, head.size(), head) != 0 ||
+      line.compare(line.size() - tail.size(), tail.size(), tail) != 0)
+    return false;
+  payload = line.substr(head.size(), line.size() - head.size() - tail.size());
+  return true;
+}
+
+// Splits at the first n - 1 TABs; the last field keeps any further TABs.
+std::vector<std::string> Fields(const std::string& payload, size_t n) {
+  std::vector<std::string> out;
+  size_t start = 0;
+  while (out.size() + 1 < n) {
+    size_t tab = payload.find('\t', start);
+    if (tab == std::string::npos) break;
+    out.push_back(payload.substr(start, tab - start));
+    start = tab + 1;
+  }
+  out.push_back(payload.substr(start));
+  return out;
+}
+
+std::string TimeStamp() {
+  auto now = std::chrono::system_clock::now();
+  std::time_t t = std::chrono::system_clock::to_time_t(now);
+  int ms = static_cast<int>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000);
+  std::tm parts{};
+#ifdef _WIN32
+  localtime_s(&parts, &t);
+#else
+  localtime_r(&t, &parts);
+#endif
+  char text[32];
+  std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03d", parts.tm_hour, parts.tm_min, parts.tm_sec,
+                ms);
+  return text;
+}
+
+}  // namespace
+
+TChatServer::TChatServer(TServerOptions options) : Options_(std::move(options)) {}
+
+int TChatServer::Run() {
+  if (!Options_.Transcript.empty()) {
+    Transcript_.open(Options_.Transcript, std::ios::binary | std::ios::trunc);
+    if (!Transcript_) {
+      std::fprintf(stderr, "chatserver: cannot write %s\n", Options_.Transcript.c_str());
+      return 2;
+    }
+  }
+  ListenPort_ = Options_.Port;
+  if (!StartListening()) {
+    std::fprintf(stderr, "chatserver: cannot listen on %s:%d (error %d)\n", Options_.Bind.c_str(),
+                 Options_.Port, ToolNet::LastError());
+    return 2;
+  }
+  if (Options_.PrintPort) Reply("PORT " + std::to_string(ListenPort_));
+  Print("* listening on " + Options_.Bind + ":" + std::to_string(ListenPort_));
+  if (Options_.Control) Control_.Start();
+
+  while (!Quit_) {
+    std::string command;
+    while (!Quit_ && Control_.Take(command)) RunCommand(command);
+    if (Quit_) break;
+
+    auto now = TClock::now();
+    for (auto& entry : Clients_) {
+      TClient& c = entry.second;
+      if (Options_.PingInterval > 0 && now >= c.NextPing) {
+        SendPing(c);
+        c.NextPing = now + std::chrono::milliseconds(Options_.PingInterval);
+      }
+    }
+    CloseMarked();
+
+    fd_set readable;
+    FD_ZERO(&readable);
+    ToolNet::TSocket highest = 0;
+    int count = 0;
+    auto watch = [&](ToolNet::TSocket s) {
+      FD_SET(s, &readable);
+      highest = std::max(highest, s);
+      ++count;
+    };
+    if (Listener_ != ToolNet::kNoSocket) watch(Listener_);
+    for (auto& entry : Clients_) watch(entry.second.Socket);
+    if (count == 0) {
+      // Winsock refuses a select over no sockets at all.
+      std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
+      continue;
+    }
+    timeval tv{0, kPollMs * 1000};
+    int n = select(static_cast<int>(highest) + 1, &readable, nullptr, nullptr, &tv);
+    if (n <= 0) continue;
+    if (Listener_ != ToolNet::kNoSocket && FD_ISSET(Listener_, &readable)) AcceptOne();
+    for (auto& entry : Clients_) {
+      TClient& c = entry.second;
+      if (!ToClose_.count(c.Id) && FD_ISSET(c.Socket, &readable) && !ReadFrom(c))
+        ToClose_.insert(c.Id);
+    }
+    CloseMarked();
+  }
+  for (auto& entry : Clients_) ToolNet::CloseSocket(entry.second.Socket);
+  Clients_.clear();
+  StopListening();
+  Print("* stopped");
+  return 0;
+}
+
+bool TChatServer::StartListening() {
+  Listener_ = ToolNet::Listen(Options_.Bind, ListenPort_);
+  if (Listener_ == ToolNet::kNoSocket) return false;
+  ListenPort_ = ToolNet::LocalPort(Listener_);
+  return true;
+}
+
+void TChatServer::StopListening() {
+  ToolNet::CloseSocket(Listener_);
+  Listener_ = ToolNet::kNoSocket;
+}
+
+void TChatServer::AcceptOne() {
+  std::string peer;
+  ToolNet::TSocket s = ToolNet::Accept(Listener_, &peer);
+  if (s == ToolNet::kNoSocket) return;
+  if (Options_.Hangup) {
+    Print("* hung up on " + peer);
+    ToolNet::CloseSocket(s);
+    return;
+  }
+  TClient c;
+  c.Id = NextId_++;
+  c.Socket = s;
+  c.Peer = peer;
+  c.NextPing = TClock::now() + std::chrono::milliseconds(Options_.PingInterval);
+  Clients_[c.Id] = c;
+  Print("* #" + std::to_string(c.Id) + " connected from " + peer);
+}
+
+bool TChatServer::ReadFrom(TClient& client) {
+  char buffer[4096];
+  int n = ToolNet::Receive(client.Socket, buffer, sizeof buffer);
+  if (n <= 0) {
+    if (!client.Pending.empty()) Print(Who(client) + " (unfinished): " + client.Pending);
+    client.Pending.clear();
+    Print("* " + Who(client) + (n == 0 ? " closed the connection" : " connection failed"));
+    return false;
+  }
+  client.Pending.append(buffer, static_cast<size_t>(n));
+  size_t lf;
+  while ((lf = client.Pending.find('\n')) != std::string::npos) {
+    std::string line = client.Pending.substr(0, lf);
+    client.Pending.erase(0, lf + 1);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!HandleLine(client, line)) return false;
+  }
+  if (client.Pending.size() > kMaxPending) {
+    Print("* " + Who(client) + " sent too long a line");
+    return false;
+  }
+  return true;
+}
+
+bool TChatServer::HandleLine(TClient& client, const std::string& line) {
+  ++client.Lines;
+  std::string payload;
+  std::vector<std::string> f;
+  if (OpenEnvelope(line, payload)) f = Fields(payload, 4);
+  const std::string command = f.empty() ? "" : f[0];
+  if (command == "/signon" && f.size() >= 2) {
+    client.Name = payload.substr(payload.find('\t') + 1);
+    client.SignedOn = true;
+  }
+  Print(Who(client) + ": " + line);
+
+  bool keep = true;
+  if (command == "/signon") {
+    SendPayload(client, "/welcome\t" + client.Name);
+  } else if (command == "/join" && f.size() >= 2) {
+    const std::string room = payload.substr(payload.find('\t') + 1);
+    client.Rooms.insert(room);
+    SendPayload(client, "/joined\t" + room);
+    TellRoom(client, room, "/enter\t" + room + "\t" + client.Name);
+  } else if (command == "/sayroom" && f.size() >= 3) {
+    const std::string& room = f[1];
+    std::string text = Fields(payload, 3)[2];
+    TellRoom(client, room, "/said\t" + room + "\t" + client.Name + "\t" + text);
+  } else if (command == "/quit") {
+    for (const std::string& room : client.Rooms)
+      TellRoom(client, room, "/left\t" + room + "\t" + client.Name);
+    keep = false;
+  }
+  // "/pong" and anything else: the printed line is all.
+
+  if (keep && Options_.CloseAfter > 0 && client.Lines >= Options_.CloseAfter) {
+    Print("* " + Who(client) + " closed after " + std::to_string(client.Lines) + " lines");
+    keep = false;
+  }
+  return keep;
+}
+
+void TChatServer::SendPing(TClient& client) {
+  ++client.PingCount;
+  auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                std::chrono::system_clock::now().time_since_epoch())
+                .count();
+  SendPayload(client, "/ping\t" + std::to_string(client.PingCount) + "\t" + std::to_string(ms));
+}
+
+void TChatServer::SendTo(TClient& client, const std::string& bytes) {
+  if (Options_.Silent || ToClose_.count(client.Id)) return;
+  if (!ToolNet::SendAll(client.Socket, bytes)) ToClose_.insert(client.Id);
+}
+
+void TChatServer::SendPayload(TClient& client, const std::string& payload) {
+  SendTo(client, Envelope(payload) + "\r\n");
+}
+
+void TChatServer::TellRoom(const TClient& from, const std::string& room,
+                           const std::string& payload) {
+  for (auto& entry : Clients_) {
+    TClient& c = entry.second;
+    if (c.Id != from.Id && c.Rooms.count(room)) SendPayload(c, payload);
+  }
+}
+
+void TChatServer::CloseClient(int id, const std::string& why) {
+  auto it = Clients_.find(id);
+  if (it == Clients_.end()) return;
+  if (!why.empty()) Print("* " + Who(it->second) + " " + why);
+  ToolNet::ShutdownSend(it->second.Socket);
+  ToolNet::CloseSocket(it->second.Socket);
+  Clients_.erase(it);
+}
+
+void TChatServer::CloseMarked() {
+  std::set<int> marked;
+  marked.swap(ToClose_);
+  for (int id : marked) CloseClient(id, "disconnected");
+}
+
+std::vector<int> TChatServer::Select(const std::string& who) {
+  std::vector<int> ids;
+  for (auto& entry : Clients_) {
+    const TClient& c = entry.second;
+    if (who == "all" || who == "#" + std::to_string(c.Id) || who == std::to_string(c.Id) ||
+        (c.SignedOn && who == c.Name))
+      ids.push_back(c.Id);
+  }
+  return ids;
+}
+
+void TChatServer::RunCommand(const std::string& command) {
+  size_t space = command.find(' ');
+  const std::string verb = command.substr(0, space);
+  std::string rest = space == std::string::npos ? "" : command.substr(space + 1);
+  std::string who = rest.substr(0, rest.find(' '));
+  std::string arg = rest.find(' ') == std::string::npos ? "" : rest.substr(rest.find(' ') + 1);
+
+  if (verb == "quit") {
+    Quit_ = true;
+  } else if (verb == "close") {
+    for (int id : Select(who)) CloseClient(id, "closed by command");
+  } else if (verb == "refuse") {
+    StopListening();
+    Print("* not listening");
+  } else if (verb == "listen") {
+    if (Listener_ == ToolNet::kNoSocket && !StartListening()) {
+      Reply("ERR listen " + std::to_string(ToolNet::LastError()));
+      return;
+    }
+    Print("* listening on " + Options_.Bind + ":" + std::to_string(ListenPort_));
+  } else if (verb == "hangup" || verb == "silent") {
+    bool on = rest != "off";
+    (verb == "hangup" ? Options_.Hangup : Options_.Silent) = on;
+    Print("* " + verb + (on ? " on" : " off"));
+  } else if (verb == "ping") {
+    for (int id : Select(who)) SendPing(Clients_[id]);
+  } else if (verb == "send" || verb == "say") {
+    std::string bytes = Unescape(arg);
+    for (int id : Select(who)) {
+      if (verb == "send")
+        SendTo(Clients_[id], bytes);
+      else
+        SendPayload(Clients_[id], bytes);
+    }
+  } else if (verb == "clients") {
+    for (auto& entry : Clients_) Reply("CLIENT " + Who(entry.second) + " " + entry.second.Peer);
+  } else if (verb.empty()) {
+    return;
+  } else {
+    Reply("ERR unknown command " + verb);
+    return;
+  }
+  CloseMarked();
+  Reply("OK " + command);
+}
+
+std::string TChatServer::Who(const TClient& client) const {
+  std::string who = "#" + std::to_string(client.Id);
+  if (client.SignedOn) who += " " + (client.Name.empty() ? std::string("(no name)") : client.Name);
+  return who;
+}
+
+void TChatServer::Print(const std::string& text) {
+  Reply(TimeStamp() + " " + text);
+}
+
+void TChatServer::Reply(const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fputc('\n', stdout);
+  // Every line at once: the output is watched live, by people and by tests.
+  std::fflush(stdout);
+  if (Transcript_.is_open()) {
+    Transcript_ << text << '\n';
+    Transcript_.flush();
+  }
+}

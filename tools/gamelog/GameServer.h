@@ -1,0 +1,50 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+// A make-believe Strakon dedicated server: it keeps players in slots, changes
+// settings between races, runs races and says all of it the way the real server
+// writes its log, one line at a time (without the CR LF).
+class TGameServer {
+ public:
+  TGameServer(std::string name, uint32_t seed);
+
+  // The lines the server writes when it starts; the one with its name in quotes
+  // ends in "created, running...".
+  std::vector<std::string> StartUp();
+  // The next line of the running server.
+  std::string NextLine();
+
+ private:
+  struct TPlayer {
+    bool Present = false;
+    std::string Name;
+    std::string Address;
+    int Latency = 0;
+  };
+
+  int Pick(int count);
+  bool Chance(int percent);
+  int PresentCount() const;
+  int RandomPresentSlot();
+  std::string Connect();
+  std::string Leave();
+  std::string Latency();
+  std::string SettingChange();
+  std::string RaceEvent();
+  std::string Chatter();
+
+  std::string Name_;
+  std::mt19937 Random_;
+  std::array<TPlayer, 8> Slots_;
+  std::vector<std::string> FreeNames_;
+  bool InRace_ = false;
+  int Lap_ = 0;
+  int Laps_ = 3;
+  int Track_ = 2;
+  int64_t Tick_ = 0;
+};
