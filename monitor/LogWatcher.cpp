@@ -55,7 +55,18 @@ bool TTLog::Pass() {
     before = Board_;
   }
   bool send = ReadLog();
-  bool goOn = Chat_.IsConnected() || ConnectStep();
+  bool connected = Chat_.IsConnected();
+  bool goOn = connected || ConnectStep();
+  // A chat server that has just taken a new sign-on knows nothing of this game server: after a
+  // dropped connection it would otherwise show the server without a status until the log grows,
+  // which on a quiet server can take hours. A pass that could not read the log announces
+  // nothing; the request waits for the next pass that can.
+  if (goOn && !connected) {
+    if (LogRead_)
+      send = true;
+    else
+      Session_.RequestResend();
+  }
   std::string status, drivers;
   bool changed;
   {
@@ -93,6 +104,7 @@ bool TTLog::ReadLog() {
     path = Session_.LogPath;
   }
   int64_t size;
+  LogRead_ = false;
   try {
     File_->Open(path);
   } catch (const EFileError&) {
@@ -104,6 +116,7 @@ bool TTLog::ReadLog() {
   } catch (const EFileError&) {
     return false;
   }
+  LogRead_ = true;
   bool send;
   int64_t offset;
   {

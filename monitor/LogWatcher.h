@@ -59,4 +59,6 @@ class TTLog : public TThread {
   std::unique_ptr<TLogFile> File_;
   // The caption asked for by the lines of this pass; the window gets it after the pass.
   TPassCaption Caption_;
+  // Whether this pass could open and size the log.
+  bool LogRead_ = false;
 };
