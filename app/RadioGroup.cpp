@@ -46,9 +46,16 @@ void TRadioGroup::SetItemIndex(int index) {
   if (index < -1) index = -1;
   if (index > Count() - 1) index = Count() - 1;
   ItemIndex_ = index;
-  for (int i = 0; i < Count(); ++i)
-    SendMessageA(Buttons_[static_cast<size_t>(i)], BM_SETCHECK,
-                 i == index ? BST_CHECKED : BST_UNCHECKED, 0);
+  for (int i = 0; i < Count(); ++i) {
+    HWND button = Buttons_[static_cast<size_t>(i)];
+    SendMessageA(button, BM_SETCHECK, i == index ? BST_CHECKED : BST_UNCHECKED, 0);
+    // Checking a radio button moves the group's tab stop to it and unchecking
+    // takes it away; with nothing checked the first button keeps it, so that
+    // TAB still reaches the group.
+    LONG_PTR style = GetWindowLongPtrA(button, GWL_STYLE) & ~static_cast<LONG_PTR>(WS_TABSTOP);
+    if (i == (index >= 0 ? index : 0)) style |= WS_TABSTOP;
+    SetWindowLongPtrA(button, GWL_STYLE, style);
+  }
 }
 
 int TRadioGroup::ItemOf(int id) const {

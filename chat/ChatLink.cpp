@@ -12,7 +12,12 @@ TChatLink::TChatLink(TSession& session, TIdTCPClient& client, TUiBridge& ui)
   Client_.OnConnected = [this](TIdTCPClient& sender) { IdTCPClient1Connected(sender); };
 }
 
-TChatLink::~TChatLink() { Client_.OnConnected = nullptr; }
+TChatLink::~TChatLink() {
+  // The receive thread reads this link's client and hands over to its bridge,
+  // so it must not outlive them.
+  StopReceiver();
+  Client_.OnConnected = nullptr;
+}
 
 void TChatLink::IdTCPClient1Connected(TIdTCPClient& sender) {
   std::string serverName;
@@ -60,7 +65,9 @@ void TChatLink::CloseChat() {
   if (Client_.IsConnected()) Client_.SendLine(ChatEnvelope("/quit"));
 }
 
-bool TChatLink::IsConnected() { return Client_.IsConnected(); }
+bool TChatLink::IsConnected() {
+  return Client_.IsConnected();
+}
 
 void TChatLink::SetTarget(const std::string& host, int port) {
   Client_.Host = host;
@@ -72,9 +79,13 @@ void TChatLink::OpenConnection() {
   Client_.OpenConnection();
 }
 
-void TChatLink::SendLine(const std::string& line) { Client_.SendLine(line); }
+void TChatLink::SendLine(const std::string& line) {
+  Client_.SendLine(line);
+}
 
-void TChatLink::CloseConnection() { Client_.CloseConnection(); }
+void TChatLink::CloseConnection() {
+  Client_.CloseConnection();
+}
 
 void TChatLink::StartReceiver() {
   StopReceiver();

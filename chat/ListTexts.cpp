@@ -4,7 +4,8 @@
 
 std::string TrackListText(const TTrackList& trackNames) {
   std::string text = "TRACKS:";
-  for (const std::string& name : trackNames) text += " " + Str::BlanksToUnderscores(Str::Trim(name));
+  for (const std::string& name : trackNames)
+    text += " " + Str::BlanksToUnderscores(Str::Trim(name));
   return text;
 }
 

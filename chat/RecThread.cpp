@@ -8,7 +8,9 @@ TRecThread::TRecThread(TSession& session, TIdTCPConnection& connection, TUiBridg
   Start();
 }
 
-TRecThread::~TRecThread() { StopAndWait(); }
+TRecThread::~TRecThread() {
+  StopAndWait();
+}
 
 void StopReceiveThread(TThread& thread, TUiBridge& ui) {
   thread.Terminate();
@@ -18,7 +20,9 @@ void StopReceiveThread(TThread& thread, TUiBridge& ui) {
     thread.WaitFor();
 }
 
-void TRecThread::StopAndWait() { StopReceiveThread(*this, Ui_); }
+void TRecThread::StopAndWait() {
+  StopReceiveThread(*this, Ui_);
+}
 
 void TRecThread::ReadMessage() {
   ReceivedText.clear();

@@ -25,19 +25,26 @@ class TReadTimeoutScope {
   int Saved_;
 };
 
-int64_t Now() { return static_cast<int64_t>(std::time(nullptr)); }
+int64_t Now() {
+  return static_cast<int64_t>(std::time(nullptr));
+}
 
 }  // namespace
 
-TIdHTTP::TIdHTTP() { Port = 80; }
+TIdHTTP::TIdHTTP() {
+  Port = 80;
+}
 
-TIdHTTP::~TIdHTTP() { CloseConnection(); }
+TIdHTTP::~TIdHTTP() {
+  CloseConnection();
+}
 
 std::string TIdHTTP::FetchUrl(const std::string& url) {
   const TIdURI uri = SplitUrl(url);
   try {
     PrepareConnection(uri);
-    const std::string cookies = AllowCookies ? Cookies_.CookieHeader(uri.Host, uri.Path(), Now()) : "";
+    const std::string cookies =
+        AllowCookies ? Cookies_.CookieHeader(uri.Host, uri.Path(), Now()) : "";
     SendBlock(BuildGetRequest(Request, ProtocolVersion, uri, cookies));
     HeadBytes_ = 0;
     ReadReplyHead(uri);

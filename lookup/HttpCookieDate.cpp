@@ -30,7 +30,9 @@ std::vector<std::string> Tokens(const std::string& text) {
   return tokens;
 }
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 // Reads minDigits to maxDigits digits from the start of token; anything may
 // follow unless the whole token must be used.

@@ -105,7 +105,9 @@ bool ParseSetCookie(const std::string& header, const std::string& requestPath, i
   return true;
 }
 
-bool Expired(const TIdCookie& c, int64_t now) { return c.Persistent && c.Expires <= now; }
+bool Expired(const TIdCookie& c, int64_t now) {
+  return c.Persistent && c.Expires <= now;
+}
 
 }  // namespace
 

@@ -15,18 +15,23 @@ std::string Lower(std::string s) {
 }
 
 bool AllDigits(const std::string& s) {
-  return !s.empty() && std::all_of(s.begin(), s.end(), [](unsigned char c) {
-    return c >= '0' && c <= '9';
-  });
+  return !s.empty() &&
+         std::all_of(s.begin(), s.end(), [](unsigned char c) { return c >= '0' && c <= '9'; });
 }
 
 }  // namespace
 
-std::string TIdURI::HostHeader() const { return Port == "80" ? Host : Host + ":" + Port; }
+std::string TIdURI::HostHeader() const {
+  return Port == "80" ? Host : Host + ":" + Port;
+}
 
-std::string TIdURI::Path() const { return Target.substr(0, Target.find('?')); }
+std::string TIdURI::Path() const {
+  return Target.substr(0, Target.find('?'));
+}
 
-int TIdURI::PortNumber() const { return StrToInt(Port); }
+int TIdURI::PortNumber() const {
+  return StrToInt(Port);
+}
 
 TIdURI SplitUrl(const std::string& url) {
   std::string text = url;

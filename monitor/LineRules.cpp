@@ -1,15 +1,55 @@
 #include "monitor/LineRules.h"
 
+#include <algorithm>
+
 #include "session/IntConv.h"
-#include "session/StrUtils.h"
 
 namespace {
 
+using TView = std::string_view;
+
+// The string operations of the rules, on views. Positions count from 1.
+bool Has(TView line, TView text) {
+  return line.find(text) != TView::npos;
+}
+
+// Position of the first occurrence of text, 0 when there is none.
+int Pos(TView text, TView line) {
+  size_t at = line.find(text);
+  return at == TView::npos ? 0 : static_cast<int>(at) + 1;
+}
+
+// Up to count characters from position index; an index below 1 counts as 1,
+// one past the end or a count below 1 gives nothing.
+TView Copy(TView s, int index, int count) {
+  if (index < 1) index = 1;
+  if (static_cast<size_t>(index) > s.size() || count <= 0) return {};
+  return s.substr(static_cast<size_t>(index) - 1, static_cast<size_t>(count));
+}
+
+// Delete(1, count): the first count characters go.
+void DeleteFront(TView& s, int count) {
+  if (count > 0) s.remove_prefix(std::min(s.size(), static_cast<size_t>(count)));
+}
+
+// Drops leading and trailing characters of code 32 or less.
+TView Trim(TView s) {
+  while (!s.empty() && static_cast<unsigned char>(s.front()) <= 32) s.remove_prefix(1);
+  while (!s.empty() && static_cast<unsigned char>(s.back()) <= 32) s.remove_suffix(1);
+  return s;
+}
+
+std::string BlanksToUnderscores(TView s) {
+  std::string out(s);
+  std::replace(out.begin(), out.end(), ' ', '_');
+  return out;
+}
+
 // The first word of the list that the line contains decides; -1 when none.
 template <size_t N>
-int FirstWordIn(const std::string& line, const char* const (&words)[N]) {
+int FirstWordIn(TView line, const char* const (&words)[N]) {
   for (size_t i = 0; i < N; ++i)
-    if (Str::Contains(line, words[i])) return static_cast<int>(i);
+    if (Has(line, words[i])) return static_cast<int>(i);
   return -1;
 }
 
@@ -20,14 +60,14 @@ const char* const kAIWords[] = {"easy ai", "intermediate ai", "hard ai"};
 const char* const kDamageWords[] = {"damage off", "damage on"};
 const char* const kReverseWords[] = {"forward", "reversed"};
 
-const char kUserConnected[] = "Server: User Connected:";
-const char kLatencyFor[] = "latency for";
+constexpr TView kUserConnected = "Server: User Connected:";
+constexpr TView kLatencyFor = "latency for";
 
 }  // namespace
 
-int SlotRow(const std::string& line, int at) {
+int SlotRow(TView line, int at) {
   int32_t digit = 0;
-  if (!TryStrToInt(Str::Copy(line, at, 1), digit)) return -1;
+  if (!TryStrToInt(std::string(Copy(line, at, 1)), digit)) return -1;
   return digit < TRaceBoard::kDriverRows ? digit : -1;
 }
 
@@ -38,86 +78,98 @@ bool TLineRules::TakeCaption(std::string& caption) {
   return true;
 }
 
-void TLineRules::Apply(std::string& line, unsigned words) {
-  if ((words & kWordSync) && Str::Contains(line, "Server: SYNC: 2way:")) Board_.InRace = true;
-  if ((words & kWordSingleton) && Str::Contains(line, "Server: Singleton player reset."))
-    Board_.InRace = false;
-  if ((words & kWordCreated) && Str::Contains(line, "created, running...")) ServerCreated(line);
-  if (words & kWordChanging) SettingChanged(line);
-  if (words & kWordUser) {
-    if (Str::Contains(line, kUserConnected)) UserConnected(line);
-    if (Str::Contains(line, "Server: User")) ClearRow(line, Str::Pos("(", line) + 1);
+void TLineRules::Apply(TView line) {
+  Run(line, kAllTriggerWords, false);
+}
+
+void TLineRules::Apply(TView line, unsigned words) {
+  Run(line, words, true);
+}
+
+void TLineRules::Run(TView line, unsigned words, bool exact) {
+  // A trigger that is itself a trigger word is in the line exactly when the
+  // word was, as long as no rule has cut the line yet.
+  bool uncut = exact;
+  auto fires = [&](unsigned word, TView trigger) {
+    return (words & word) && (uncut || Has(line, trigger));
+  };
+  if (fires(kWordSync, "Server: SYNC: 2way:")) Board_.InRace = true;
+  if (fires(kWordSingleton, "Server: Singleton player reset.")) Board_.InRace = false;
+  if (fires(kWordCreated, "created, running...")) {
+    ServerCreated(line);
+    uncut = false;
   }
-  if ((words & kWordDisconnecting) && Str::Contains(line, "Server: Disconnecting"))
-    ClearRow(line, Str::Pos("(", line) - 2);
-  if ((words & kWordLatency) && Str::Contains(line, kLatencyFor)) LatencyReported(line);
+  if (words & kWordChanging) SettingChanged(line);
+  if ((words & kWordUser) && Has(line, kUserConnected)) {
+    UserConnected(line);
+    uncut = false;
+  }
+  if (fires(kWordUser, "Server: User")) ClearRow(line, Pos("(", line) + 1);
+  if (fires(kWordDisconnecting, "Server: Disconnecting")) ClearRow(line, Pos("(", line) - 2);
+  if (fires(kWordLatency, kLatencyFor)) LatencyReported(line);
 }
 
-// The line becomes the server's name, the text between its first two quotes.
-void TLineRules::ServerCreated(std::string& line) {
-  Str::Delete(line, 1, Str::Pos("\"", line));
-  Str::Delete(line, Str::Pos("\"", line), static_cast<int>(line.size()));
-  Caption_ = "Server Status: " + line;
+// The line becomes the server's name, the text between its first two quotes
+// (all of it without quotes, what follows the quote when there is one only).
+void TLineRules::ServerCreated(TView& line) {
+  DeleteFront(line, Pos("\"", line));
+  int quote = Pos("\"", line);
+  if (quote > 0) line = line.substr(0, static_cast<size_t>(quote) - 1);
+  Caption_ = "Server Status: " + std::string(line);
   CaptionPending_ = true;
-  Session_.ServerName = "_" + Str::BlanksToUnderscores(line);
+  Session_.ServerName = "_" + BlanksToUnderscores(line);
 }
 
-// Rules 4 to 10: settings changed by the server's chat commands. None of them
-// changes the line.
-void TLineRules::SettingChanged(const std::string& line) {
+// Settings changed by the server's chat commands; none of these cuts the line.
+void TLineRules::SettingChanged(TView line) {
   int i;
-  if (Str::Contains(line, "chat: Changing realism to") &&
-      (i = FirstWordIn(line, kRealismWords)) >= 0)
+  if (Has(line, "chat: Changing realism to") && (i = FirstWordIn(line, kRealismWords)) >= 0)
     Session_.CurrentRealism = i;
-  if (Str::Contains(line, "chat: Changing track") && (i = FirstWordIn(line, kTrackDigits)) >= 0)
+  if (Has(line, "chat: Changing track") && (i = FirstWordIn(line, kTrackDigits)) >= 0)
     Board_.SelectTrack(i, Session_.TrackNames);
-  if (Str::Contains(line, "chat: Changing race_type") &&
-      (i = FirstWordIn(line, kRaceTypeWords)) >= 0)
+  if (Has(line, "chat: Changing race_type") && (i = FirstWordIn(line, kRaceTypeWords)) >= 0)
     Board_.SetRaceLength(i);
-  if (Str::Contains(line, "chat: Changing ai_strength") && (i = FirstWordIn(line, kAIWords)) >= 0)
+  if (Has(line, "chat: Changing ai_strength") && (i = FirstWordIn(line, kAIWords)) >= 0)
     Board_.SetAIStrength(i);
-  if (Str::Contains(line, "chat: Changing ai car count"))
-    Board_.AICount = line.substr(line.size() - 1);
-  if (Str::Contains(line, "chat: Changing damage_on") && (i = FirstWordIn(line, kDamageWords)) >= 0)
+  if (Has(line, "chat: Changing ai car count"))
+    Board_.AICount = std::string(line.substr(line.size() - 1));
+  if (Has(line, "chat: Changing damage_on") && (i = FirstWordIn(line, kDamageWords)) >= 0)
     Board_.Damage = i == 1;
-  if (Str::Contains(line, "chat: Changing is_reversed") &&
-      (i = FirstWordIn(line, kReverseWords)) >= 0)
+  if (Has(line, "chat: Changing is_reversed") && (i = FirstWordIn(line, kReverseWords)) >= 0)
     Board_.Reverse = i == 1;
 }
 
-// Rule 11. The trigger's length is cut from the front of the line wherever the
-// trigger stands, so the rule after it no longer sees "Server: User" when the
-// trigger opened the line.
-void TLineRules::UserConnected(std::string& line) {
-  Str::Delete(line, 1, static_cast<int>(sizeof kUserConnected - 1));
-  int paren = Str::Pos("(", line);
+// A player joined. The trigger's length is cut from the front of the line
+// wherever the trigger stands, so the leave rule after it no longer sees
+// "Server: User" when the trigger opened the line.
+void TLineRules::UserConnected(TView& line) {
+  DeleteFront(line, static_cast<int>(kUserConnected.size()));
+  int paren = Pos("(", line);
   int row = SlotRow(line, paren + 1);
   if (row < 0) return;
   TDriverRow& driver = Board_.Drivers[static_cast<size_t>(row)];
-  driver.Slot = Str::Copy(line, paren + 1, 1);
-  driver.Name = Str::Trim(Str::Copy(line, 1, paren - 2));
-  driver.Address = Str::Trim(Str::Copy(line, Str::Pos("@", line) + 2, 16));
+  driver.Slot = std::string(Copy(line, paren + 1, 1));
+  driver.Name = std::string(Trim(Copy(line, 1, paren - 2)));
+  driver.Address = std::string(Trim(Copy(line, Pos("@", line) + 2, 16)));
 }
 
-// Rules 12 and 13: a player left; the slot character sits at digitAt.
-void TLineRules::ClearRow(const std::string& line, int digitAt) {
+// A player left; the slot character sits at digitAt.
+void TLineRules::ClearRow(TView line, int digitAt) {
   int row = SlotRow(line, digitAt);
-  if (row < 0) return;
-  TDriverRow& driver = Board_.Drivers[static_cast<size_t>(row)];
-  driver.Slot.clear();
-  driver.Name.clear();
-  driver.Address.clear();
-  driver.Latency.clear();
+  if (row >= 0) Board_.Drivers[static_cast<size_t>(row)] = TDriverRow();
 }
 
-// Rule 14: "latency for NAME is N". The second cut counts from the untrimmed
-// line: a blank, the name, a blank and "is".
-void TLineRules::LatencyReported(std::string& line) {
-  Str::Delete(line, 1, static_cast<int>(sizeof kLatencyFor - 1));
-  std::string name = Str::Trim(Str::Copy(line, 1, Str::Pos(" is ", line) - 1));
+// "latency for NAME is N". The line is cut by the trigger's length, the name is
+// what stands before " is ", and the latency is what is left after cutting the
+// name's length and four more characters (a blank, the name, a blank and "is"
+// of the untrimmed line).
+void TLineRules::LatencyReported(TView line) {
+  DeleteFront(line, static_cast<int>(kLatencyFor.size()));
+  TView name = Trim(Copy(line, 1, Pos(" is ", line) - 1));
   int row = -1;
   for (int r = 0; r < TRaceBoard::kDriverRows && row < 0; ++r)
     if (Board_.Drivers[static_cast<size_t>(r)].Name == name) row = r;
-  Str::Delete(line, 1, static_cast<int>(name.size()) + 4);
-  if (row >= 0) Board_.Drivers[static_cast<size_t>(row)].Latency = Str::Trim(line);
+  if (row < 0) return;
+  DeleteFront(line, static_cast<int>(name.size()) + 4);
+  Board_.Drivers[static_cast<size_t>(row)].Latency.assign(Trim(line));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "monitor/TriggerWords.h"
 #include "session/RaceBoard.h"
@@ -9,25 +10,32 @@
 // The fourteen rules that turn a line of the game server's log into changes of
 // the race board, the realism last announced, the server's name and the
 // window's caption. The caller holds the session's StateLock.
+//
+// Some rules cut the line, and the rules after them see the cut line. A cut
+// only ever leaves a piece of the line, so the rules work on a view of it that
+// shrinks: the line itself is never copied.
 class TLineRules {
  public:
   TLineRules(TRaceBoard& board, TSession& session) : Board_(board), Session_(session) {}
 
-  // Runs the rules over line in their order; some of them change the line, and
-  // the rules after those see the changed line. words tells which trigger words
-  // the line holds: a rule whose word is missing cannot fire and is not tried.
-  void Apply(std::string& line, unsigned words = kAllTriggerWords);
+  // Runs the rules over line in their order.
+  void Apply(std::string_view line);
+  // The same for a line whose trigger words are known: words holds exactly the
+  // words found in it. A rule whose word is missing cannot fire and is not
+  // tried, and a trigger that is a word itself needs no search.
+  void Apply(std::string_view line, unsigned words);
 
   // The caption that the last line announcing the server asked for, if any came
   // since the previous call.
   bool TakeCaption(std::string& caption);
 
  private:
-  void ServerCreated(std::string& line);
-  void SettingChanged(const std::string& line);
-  void UserConnected(std::string& line);
-  void ClearRow(const std::string& line, int digitAt);
-  void LatencyReported(std::string& line);
+  void Run(std::string_view line, unsigned words, bool exact);
+  void ServerCreated(std::string_view& line);
+  void SettingChanged(std::string_view line);
+  void UserConnected(std::string_view& line);
+  void ClearRow(std::string_view line, int digitAt);
+  void LatencyReported(std::string_view line);
 
   TRaceBoard& Board_;
   TSession& Session_;
@@ -39,4 +47,4 @@ class TLineRules {
 // of line, or -1: a character that is not a decimal digit, or no character at
 // all, names no row (a player may well be called "Al (the Ace)"), and neither do
 // the digits 8 and 9.
-int SlotRow(const std::string& line, int at);
+int SlotRow(std::string_view line, int at);

@@ -12,8 +12,12 @@ TLogReader::TLogReader(TLogFile& file, size_t bufferBytes, size_t maxLineBytes)
 
 int64_t TLogReader::ReadLogLine(std::string& line) {
   for (;;) {
+    std::string_view taken;
     int64_t count = 0;
-    if (TakeLine(line, count)) return count;
+    if (TakeLine(taken, count)) {
+      line.assign(taken);
+      return count;
+    }
     if (Fill() == 0 && Drained()) {
       line.clear();
       return 0;
@@ -50,24 +54,45 @@ void TLogReader::Spill(size_t bytes) {
 }
 
 // Ends the line at end (exclusive) and goes on at next.
-void TLogReader::Cut(std::string& line, size_t end, size_t next, int64_t& count) {
+void TLogReader::Cut(std::string_view& line, size_t end, size_t next, int64_t& count) {
   const char* text = Buffer_.data() + Begin_;
   size_t length = end - Begin_;
   if (Spilled_) {
-    line.swap(SpilledText_);
-    line.append(text, std::min(length, MaxLineBytes_ - std::min(MaxLineBytes_, line.size())));
-    count = SpilledCount_ + static_cast<int64_t>(next - Begin_);
+    SpilledText_.append(
+        text, std::min(length, MaxLineBytes_ - std::min(MaxLineBytes_, SpilledText_.size())));
+    LongLine_.swap(SpilledText_);
     SpilledText_.clear();
+    line = LongLine_;
+    count = SpilledCount_ + static_cast<int64_t>(next - Begin_);
     SpilledCount_ = 0;
     Spilled_ = false;
   } else {
-    line.assign(text, std::min(length, MaxLineBytes_));
+    line = std::string_view(text, std::min(length, MaxLineBytes_));
     count = static_cast<int64_t>(next - Begin_);
   }
   Begin_ = next;
 }
 
-bool TLogReader::TakeLine(std::string& line, int64_t& count) {
+// The first CR at or after from, or End_. Log lines are short: eight bytes at
+// a time find the end of most of them before a library call would have started.
+size_t TLogReader::FindCr(size_t from) const {
+  constexpr uint64_t kOnes = 0x0101010101010101ull;
+  constexpr uint64_t kHighs = 0x8080808080808080ull;
+  constexpr uint64_t kCrs = kOnes * static_cast<unsigned char>(kCr);
+  const char* base = Buffer_.data();
+  size_t at = from;
+  for (; at + 8 <= End_; at += 8) {
+    uint64_t bytes;
+    std::memcpy(&bytes, base + at, sizeof bytes);
+    uint64_t x = bytes ^ kCrs;  // a CR became a zero byte
+    if (((x - kOnes) & ~x & kHighs) != 0) break;
+  }
+  for (; at < End_; ++at)
+    if (base[at] == kCr) return at;
+  return End_;
+}
+
+bool TLogReader::TakeLine(std::string_view& line, int64_t& count) {
   const char* base = Buffer_.data();
   const void* cr = std::memchr(base + Begin_, kCr, End_ - Begin_);
   if (cr != nullptr) {
@@ -110,13 +135,13 @@ size_t TLogReader::SettledEnd() const {
   return LineStartOf(Begin_, End_ - 1);
 }
 
-bool TLogReader::TakeRuleLine(std::string& line, unsigned& words, int64_t& consumed) {
+bool TLogReader::TakeRuleLine(std::string_view& line, unsigned& words, int64_t& consumed) {
   for (;;) {
     if (Spilled_) {
       int64_t count = 0;
       if (!TakeLine(line, count)) return false;
       consumed += count;
-      words = kAllTriggerWords;
+      words = Scanner_.WordsIn(line.data(), line.data() + line.size());
       return true;
     }
     while (NextHit_ < Hits_.size() && Hits_[NextHit_].Position < Begin_) ++NextHit_;
@@ -132,20 +157,20 @@ bool TLogReader::TakeRuleLine(std::string& line, unsigned& words, int64_t& consu
     Begin_ = start;
     if (start > hit) continue;  // the word began with a dropped byte
     // No CR lies between the line's start and the word, nor inside the word.
-    const char* base = Buffer_.data();
-    const void* cr = std::memchr(base + hit, kCr, End_ - hit);
-    size_t end = cr ? static_cast<size_t>(static_cast<const char*>(cr) - base) : End_;
+    size_t end = FindCr(hit);
     size_t next = end + 2;
-    if (cr == nullptr || end + 1 == End_) {
+    if (end == End_ || end + 1 == End_) {
       if (!AtEnd_) return false;
       end = next = End_;
     }
     words = 0;
     for (size_t h = NextHit_; h < Hits_.size() && Hits_[h].Position < end; ++h)
       words |= Hits_[h].Word;
+    bool whole = end - Begin_ <= MaxLineBytes_;
     int64_t count = 0;
     Cut(line, end, next, count);
     consumed += count;
+    if (!whole) words = Scanner_.WordsIn(line.data(), line.data() + line.size());
     return true;
   }
 }

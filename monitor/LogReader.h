@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "monitor/LogFile.h"
@@ -35,25 +36,27 @@ class TLogReader {
 
   // The pieces of ReadLogLine, for callers that must not touch the file while
   // they hold a lock: Fill reads (and returns 0 at the end of the file), the
-  // Take calls only cut what is buffered.
+  // Take calls only cut what is buffered. A line taken is a view that stays
+  // valid until the next call on the reader.
   size_t Fill();
   // True when the last Fill found the end of the file and every byte before it
   // has been taken.
   bool Drained() const { return AtEnd_ && Begin_ == End_ && !Spilled_; }
   // Takes the next line when the buffered bytes settle it; count gets the bytes
   // it consumed. False when more must be read first.
-  bool TakeLine(std::string& line, int64_t& count);
+  bool TakeLine(std::string_view& line, int64_t& count);
   // Like TakeLine, but first passes over the lines that hold no trigger word
   // (no rule can fire on them). consumed grows by the bytes of every line passed
-  // over or taken, also when no line is returned; words gets the trigger words of
-  // the line taken (all of them when the line was too long to look at).
-  bool TakeRuleLine(std::string& line, unsigned& words, int64_t& consumed);
+  // over or taken, also when no line is returned; words gets exactly the
+  // trigger words that the line taken holds.
+  bool TakeRuleLine(std::string_view& line, unsigned& words, int64_t& consumed);
 
  private:
+  size_t FindCr(size_t from) const;
   size_t LineStartOf(size_t from, size_t at) const;
   size_t SettledEnd() const;
   void Spill(size_t bytes);
-  void Cut(std::string& line, size_t end, size_t next, int64_t& count);
+  void Cut(std::string_view& line, size_t end, size_t next, int64_t& count);
 
   TLogFile& File_;
   const size_t MaxLineBytes_;
@@ -65,6 +68,7 @@ class TLogReader {
   bool Spilled_ = false;
   std::string SpilledText_;
   int64_t SpilledCount_ = 0;
+  std::string LongLine_;  // the last line taken that had spilled
   TTriggerScanner Scanner_;
   std::vector<TWordHit> Hits_;  // trigger words in [Begin_, End_) at the last Fill
   size_t NextHit_ = 0;

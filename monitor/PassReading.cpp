@@ -5,7 +5,7 @@
 #include "monitor/LineRules.h"
 
 void ReadNewLines(TLogReader& reader, TSession& session, TRaceBoard& board, TPassCaption& caption) {
-  std::string line;
+  std::string_view line;
   for (;;) {
     size_t read = reader.Fill();
     {

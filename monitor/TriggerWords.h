@@ -36,13 +36,19 @@ class TTriggerScanner {
   // Replaces hits with the words lying wholly within [begin, end), in the order
   // of their positions (counted from begin).
   void Scan(const char* begin, const char* end, std::vector<TWordHit>& hits);
+  // The words that lie wholly within [begin, end), one bit each.
+  unsigned WordsIn(const char* begin, const char* end);
 
  private:
   static constexpr int kWindow = 11;
   static constexpr unsigned kTableSize = 4096;
   static constexpr int kLanes = 4;
+  static constexpr size_t kQueue = 256;  // a power of two
+
+  static constexpr int kWordTotal = 7;
 
   static unsigned Hash(const char* windowEnd);
+  static uint64_t Load8(const char* at);
   void ScanLane(const char* begin, const char* end, const char* from, const char* to,
                 std::vector<TWordHit>& hits) const;
   void Verify(const char* begin, const char* end, const char* windowEnd,
@@ -52,5 +58,10 @@ class TTriggerScanner {
   uint8_t Shift_[kTableSize];
   // Words whose window ends in two bytes of that hash.
   uint8_t Ends_[kTableSize];
+  // The first and the last eight bytes of each word.
+  uint64_t Heads_[kWordTotal];
+  uint64_t Tails_[kWordTotal];
   std::vector<TWordHit> LaneHits_[kLanes];
+  std::vector<TWordHit> Scratch_;
+  const char* Queue_[kLanes][kQueue];
 };

@@ -16,7 +16,7 @@
 namespace IniText {
 
 // The value of key in the first section named section: blanks around it and one
-// pair of matching quotes (" or ') removed, cut at maxLength. Empty when the
+// pair of matching quotes (" or ') removed, cut at maxLength. Nothing when the
 // key is absent or has no "=" (the reader then gives the default).
 std::optional<std::string> Find(const std::string& text, const std::string& section,
                                 const std::string& key, size_t maxLength);

@@ -56,6 +56,7 @@ TEST(ChatServerTool, PingsEveryClientWithTwoFieldsAndClosesOnQuit) {
 
   ASSERT_TRUE(a->Send(Env("/pong\t1\tX") + Env("/quit")));
   EXPECT_TRUE(a->WaitForClose(kWait));
+  ASSERT_TRUE(server.WaitForReceivedCount(2, kWait));
   auto lines = server.ReceivedLines();
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0], "<message value=\"/pong\t1\tX\"/>");

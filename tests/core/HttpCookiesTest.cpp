@@ -93,7 +93,9 @@ class CookieDates : public ::testing::TestWithParam<DateCase> {};
 TEST_P(CookieDates, ReadsTheShapesServersSend) {
   int64_t seconds = -1;
   EXPECT_EQ(ParseCookieDate(GetParam().Text, seconds), GetParam().Ok) << GetParam().Text;
-  if (GetParam().Ok) EXPECT_EQ(seconds, GetParam().Seconds) << GetParam().Text;
+  if (GetParam().Ok) {
+    EXPECT_EQ(seconds, GetParam().Seconds) << GetParam().Text;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(

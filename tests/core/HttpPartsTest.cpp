@@ -99,15 +99,13 @@ TEST_P(StatusCodes, SecondTokenReadAsAnInteger) {
   EXPECT_EQ(StatusCodeOf(GetParam().Line), GetParam().Code) << GetParam().Line;
 }
 
-INSTANTIATE_TEST_SUITE_P(Vectors, StatusCodes,
-                         ::testing::Values(StatusCase{"HTTP/1.1 200 OK", 200},
-                                           StatusCase{"HTTP/1.0 404 Not Found", 404},
-                                           StatusCase{"HTTP/1.1 204", 204},
-                                           StatusCase{"ICY 200 OK", 200},
-                                           StatusCase{"HTTP/1.1 OK 200", -1},
-                                           StatusCase{"HTTP/1.1  200 OK", -1},
-                                           StatusCase{"HTTP/1.1", -1}, StatusCase{"", -1},
-                                           StatusCase{"HTTP/1.1 2OO OK", -1}));
+INSTANTIATE_TEST_SUITE_P(
+    Vectors, StatusCodes,
+    ::testing::Values(StatusCase{"HTTP/1.1 200 OK", 200}, StatusCase{"HTTP/1.0 404 Not Found", 404},
+                      StatusCase{"HTTP/1.1 204", 204}, StatusCase{"ICY 200 OK", 200},
+                      StatusCase{"HTTP/1.1 OK 200", -1}, StatusCase{"HTTP/1.1  200 OK", -1},
+                      StatusCase{"HTTP/1.1", -1}, StatusCase{"", -1},
+                      StatusCase{"HTTP/1.1 2OO OK", -1}));
 
 TEST(ReplyRecord, KeepAliveUnlessCloseIsAskedFor) {
   TIdHTTPResponse reply;

@@ -127,7 +127,7 @@ TEST(TakeRuleLine, PassesOverLinesWithoutTriggerWordsAndCountsThem) {
   file.Bytes = "chat: Bob: gg\r\nnet: ok\r\nlatency for Bob is 5\r\nLap 1\r\n";
   TLogReader reader(file, 4096);
   reader.Fill();
-  std::string line;
+  std::string_view line;
   unsigned words = 0;
   int64_t consumed = 0;
   ASSERT_TRUE(reader.TakeRuleLine(line, words, consumed));
@@ -145,7 +145,7 @@ TEST(TakeRuleLine, ReportsEveryTriggerWordOfTheLine) {
   file.Bytes = "x Server: User Connected: latency for Server: Disconnecting\r\n";
   TLogReader reader(file, 4096);
   reader.Fill();
-  std::string line;
+  std::string_view line;
   unsigned words = 0;
   int64_t consumed = 0;
   ASSERT_TRUE(reader.TakeRuleLine(line, words, consumed));
@@ -157,7 +157,7 @@ TEST(TakeRuleLine, WordStartingOnTheDroppedByteBelongsToNoLine) {
   file.Bytes = "x\rlatency for Bob is 5\r\n";
   TLogReader reader(file, 4096);
   reader.Fill();
-  std::string line;
+  std::string_view line;
   unsigned words = 0;
   int64_t consumed = 0;
   EXPECT_FALSE(reader.TakeRuleLine(line, words, consumed));
@@ -169,7 +169,7 @@ TEST(TakeRuleLine, WaitsForTheByteAfterAFinalCr) {
   file.Bytes = "latency for Bob is 5\r";
   TLogReader reader(file, 4096);
   reader.Fill();
-  std::string line;
+  std::string_view line;
   unsigned words = 0;
   int64_t consumed = 0;
   EXPECT_FALSE(reader.TakeRuleLine(line, words, consumed));

@@ -1,5 +1,8 @@
 // Start-up of the status window: a refused start, the state after FormCreate,
 // and the window's layout.
+// Winsock's header must come before <windows.h>.
+#include "tools/common/ToolNet.h"
+
 #include <windows.h>
 
 #include <filesystem>
@@ -7,7 +10,6 @@
 #include "GuiFixture.h"
 #include "app/ControlIds.h"
 #include "app/Resources.h"
-#include "tools/common/ToolNet.h"
 
 namespace {
 
@@ -36,8 +38,12 @@ void ExpectPlace(HWND parent, HWND control, const TPlace& p) {
   RECT r = ClientBounds(parent, control);
   EXPECT_EQ(r.left, p.Left) << p.Name;
   EXPECT_EQ(r.top, p.Top) << p.Name;
-  if (p.Width > 0) EXPECT_EQ(r.right - r.left, p.Width) << p.Name;
-  if (p.Height > 0) EXPECT_EQ(r.bottom - r.top, p.Height) << p.Name;
+  if (p.Width > 0) {
+    EXPECT_EQ(r.right - r.left, p.Width) << p.Name;
+  }
+  if (p.Height > 0) {
+    EXPECT_EQ(r.bottom - r.top, p.Height) << p.Name;
+  }
 }
 
 std::string FontFace(HWND control, LONG* height = nullptr) {
@@ -204,7 +210,10 @@ TEST_F(StartupTest, TabOrder_FollowsTheOperatorsLayout) {
   for (size_t i = 1; i < std::size(expected); ++i) {
     at = GetNextDlgTabItem(form.Handle(), at, FALSE);
     // A combo box's tab stop is the box itself.
-    EXPECT_EQ(at, expected[i]) << "tab stop " << i;
+    char cls[32] = {}, txt[64] = {};
+    GetClassNameA(at, cls, sizeof cls);
+    GetWindowTextA(at, txt, sizeof txt);
+    EXPECT_EQ(at, expected[i]) << "tab stop " << i << " is " << cls << " " << txt;
   }
 }
 

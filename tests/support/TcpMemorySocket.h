@@ -17,6 +17,7 @@
 // Header-only, so fuzz targets can use it without the test support library.
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -56,6 +57,12 @@ class TMemoryPeer {
     std::lock_guard<std::mutex> lock(Lock_);
     SendError_ = code;
   }
+  // Sends take at most this many bytes each (0: all), as a full socket
+  // buffer would.
+  void LimitSends(size_t bytes) {
+    std::lock_guard<std::mutex> lock(Lock_);
+    SendLimit_ = bytes;
+  }
   // Everything the client has sent.
   std::string Sent() const {
     std::lock_guard<std::mutex> lock(Lock_);
@@ -88,15 +95,17 @@ class TMemoryPeer {
   bool ShutDown_ = false;
   int ReceiveError_ = 0;
   int SendError_ = 0;
+  size_t SendLimit_ = 0;
   std::string Sent_;
 };
 
 class TMemorySocket : public TSocket {
  public:
-  explicit TMemorySocket(std::function<int(uint32_t, int, std::shared_ptr<TMemoryPeer>&)> connect)
-      : ConnectTo_(std::move(connect)) {}
+  explicit TMemorySocket(int bindError,
+                         std::function<int(uint32_t, int, std::shared_ptr<TMemoryPeer>&)> connect)
+      : BindError_(bindError), ConnectTo_(std::move(connect)) {}
 
-  int BindAny() override { return 0; }
+  int BindAny() override { return BindError_; }
 
   int Connect(uint32_t address, int port) override { return ConnectTo_(address, port, Peer_); }
 
@@ -130,8 +139,8 @@ class TMemorySocket : public TSocket {
     std::lock_guard<std::mutex> lock(Peer_->Lock_);
     if (Peer_->ShutDown_) return kWsaeShutdown;
     if (Peer_->SendError_ != 0) return Peer_->SendError_;
-    Peer_->Sent_.append(buffer, size);
-    sent = size;
+    sent = Peer_->SendLimit_ != 0 ? std::min(size, Peer_->SendLimit_) : size;
+    Peer_->Sent_.append(buffer, sent);
     return 0;
   }
 
@@ -143,6 +152,7 @@ class TMemorySocket : public TSocket {
   }
 
  private:
+  int BindError_;
   std::function<int(uint32_t, int, std::shared_ptr<TMemoryPeer>&)> ConnectTo_;
   std::shared_ptr<TMemoryPeer> Peer_;
 };
@@ -163,8 +173,9 @@ class TMemorySocketStack : public TSocketStack,
     Hosts_[name] = address;
   }
   // Failures of the next operations (0: none).
-  int CreateError = 0;
-  int ConnectError = 0;
+  std::atomic<int> CreateError{0};
+  std::atomic<int> BindError{0};
+  std::atomic<int> ConnectError{0};
 
   // Names looked up and addresses connected to, in order.
   std::vector<std::string> Lookups() const {
@@ -179,8 +190,8 @@ class TMemorySocketStack : public TSocketStack,
   int CreateSocket(std::unique_ptr<TSocket>& socket) override {
     if (CreateError != 0) return CreateError;
     std::shared_ptr<TMemorySocketStack> self = shared_from_this();
-    socket.reset(
-        new TMemorySocket([self](uint32_t address, int port, std::shared_ptr<TMemoryPeer>& peer) {
+    socket.reset(new TMemorySocket(
+        BindError, [self](uint32_t address, int port, std::shared_ptr<TMemoryPeer>& peer) {
           return self->Answer(address, port, peer);
         }));
     return 0;
