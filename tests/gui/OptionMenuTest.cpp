@@ -1,17 +1,18 @@
-// The Option menu's commands on the real status window, against real chat
-// servers (tools/chatserver) on loopback.
+// The Option menu's commands on the real status window, chosen as the user
+// chooses them, against real chat servers (tools/chatserver) on loopback.
 #include <windows.h>
 
 #include <algorithm>
 
 #include "DialogScript.h"
 #include "GuiFixture.h"
+#include "app/Resources.h"
 #include "chat/Envelope.h"
 #include "dialogs/CarOpz.h"
 #include "dialogs/ConnOpz.h"
-#include "dialogs/MainOptionHost.h"
 #include "dialogs/TrackOpz.h"
 #include "support/ChatServerProcess.h"
+#include "support/LookupScriptedServer.h"
 
 namespace {
 
@@ -65,12 +66,11 @@ TEST_F(OptionMenuTest, Track_OkWhileConnectedPostsTheNewListAndKeepsTheSelection
   }));
   ASSERT_TRUE(RunUntil([&] { return Text(form.CBTrack) == "Gull Point"; }));
 
-  TMainOptionHost host(form);
   TDialogScript script("Track Configuration", [&](HWND dialog) {
     SetText(Item(dialog, TfmTrack::kIdTRK1 + 1), "Harbour Night");
     Press(Item(dialog, TfmTrack::kIdBitBtn1));
   });
-  rack1Click(host);
+  Command(IDM_RACK1);
   ASSERT_TRUE(script.Ran());
   ASSERT_TRUE(RunUntil([&] { return Count(server.ReceivedLines(), kTracksAfter) == 1; }));
   EXPECT_EQ(SendMessageA(form.CBTrack, CB_GETCURSEL, 0, 0), 1);
@@ -95,12 +95,11 @@ TEST_F(OptionMenuTest, Track_OkWhileNotConnectedPostsNothing) {
   ASSERT_TRUE(RunUntil([&] {
     return !Shown().empty() && form.Session.LogThread && form.Session.LogThread->Finished();
   }));
-  TMainOptionHost host(form);
   TDialogScript script("Track Configuration", [&](HWND dialog) {
     SetText(Item(dialog, TfmTrack::kIdTRK1 + 1), "Harbour Night");
     Press(Item(dialog, TfmTrack::kIdBitBtn1));
   });
-  rack1Click(host);
+  Command(IDM_RACK1);
   ASSERT_TRUE(script.Ran());
   RunFor(300);
   EXPECT_TRUE(server.ReceivedLines().empty());
@@ -117,14 +116,13 @@ TEST_F(OptionMenuTest, Connection_OkMovesTheAnnouncementToTheNewChatServer) {
   const std::string drivers = RoomLine("DRIVERS: Bob Big_Al");
   ASSERT_TRUE(RunUntil([&] { return Count(first.ReceivedLines(), drivers) == 1; }));
 
-  TMainOptionHost host(form);
   TDialogScript script("Connection Option", [&](HWND dialog) {
     Press(Item(dialog, TfmConnOpz::kIdCBStaticChat));
     SetText(Item(dialog, TfmConnOpz::kIdEChatIp), "127.0.0.1");
     SetText(Item(dialog, TfmConnOpz::kIdEChatPort), std::to_string(second.Port()));
     Press(Item(dialog, TfmConnOpz::kIdBitBtn1));
   });
-  Connection1Click(host);
+  Command(IDM_CONNECTION1);
   ASSERT_TRUE(script.Ran());
 
   // The old server hears the quit; the new one the whole sign-on, then the
@@ -152,13 +150,12 @@ TEST_F(OptionMenuTest, Connection_CancelLeavesFileSessionAndChatAsTheyWere) {
   const std::string drivers = RoomLine("DRIVERS: Bob Big_Al");
   ASSERT_TRUE(RunUntil([&] { return Count(server.ReceivedLines(), drivers) == 1; }));
   const std::string before = ReadFileBytes(Dir.File("Brennak.ini"));
-  TMainOptionHost host(form);
   TDialogScript script("Connection Option", [&](HWND dialog) {
     Press(Item(dialog, TfmConnOpz::kIdCBAutoChat));
     Press(Item(dialog, TfmConnOpz::kIdCBLocAutoIP));
     Press(Item(dialog, IDCANCEL));
   });
-  Connection1Click(host);
+  Command(IDM_CONNECTION1);
   ASSERT_TRUE(script.Ran());
   RunFor(300);
   EXPECT_EQ(ReadFileBytes(Dir.File("Brennak.ini")), before);
@@ -178,7 +175,6 @@ TEST_F(OptionMenuTest, ThreeSavesChangeOnlyTheirKeysAndARestartReadsThem) {
   const std::string before = ReadFileBytes(Dir.File("Brennak.ini"));
   TfmMain& form = StartForm();
   ASSERT_TRUE(RunUntil([&] { return first.CountOutput("/signon") == 1; }));
-  TMainOptionHost host(form);
 
   {
     TDialogScript script("Connection Option", [&](HWND dialog) {
@@ -188,7 +184,7 @@ TEST_F(OptionMenuTest, ThreeSavesChangeOnlyTheirKeysAndARestartReadsThem) {
       SetText(Item(dialog, TfmConnOpz::kIdEChatPort), std::to_string(second.Port()));
       Press(Item(dialog, TfmConnOpz::kIdBitBtn1));
     });
-    Connection1Click(host);
+    Command(IDM_CONNECTION1);
     ASSERT_TRUE(script.Ran());
   }
   {
@@ -196,7 +192,7 @@ TEST_F(OptionMenuTest, ThreeSavesChangeOnlyTheirKeysAndARestartReadsThem) {
       SetText(Item(dialog, TfmTrack::kIdTRK1 + 1), "Harbour Night");
       Press(Item(dialog, TfmTrack::kIdBitBtn1));
     });
-    rack1Click(host);
+    Command(IDM_RACK1);
     ASSERT_TRUE(script.Ran());
   }
   {
@@ -205,7 +201,7 @@ TEST_F(OptionMenuTest, ThreeSavesChangeOnlyTheirKeysAndARestartReadsThem) {
       SetText(Item(dialog, TfmCar::kIdCar1 + 12), "Thirteenth");
       Press(Item(dialog, TfmCar::kIdBitBtn1));
     });
-    Car1Click(host);
+    Command(IDM_CAR1);
     ASSERT_TRUE(script.Ran());
   }
   // The new server heard the new own address and both new lists.
@@ -241,6 +237,35 @@ TEST_F(OptionMenuTest, ThreeSavesChangeOnlyTheirKeysAndARestartReadsThem) {
   EXPECT_EQ(restarted.Session.CarNames[12], "Thirteenth");
   ASSERT_TRUE(RunUntil([&] { return first.CountOutput("/signon") == 2; }));
   EXPECT_TRUE(RunUntil([&] { return Count(first.ReceivedLines(), kTracksAfter) == 1; }));
+}
+
+TEST_F(OptionMenuTest, Connection_FailedLookupIsShownAndTheWindowGoesOn) {
+  TChatServerProcess server;
+  TScriptedHttpServer directory(
+      ScriptedReply(200, "OK", "&ChatServer_ip=192.0.2.10&ChatServer_port=77x&my_ip=192.0.2.7"));
+  WriteSettings(server.Port());
+  WriteLog(RaceHistory());
+  TfmMainPorts ports;
+  ports.DirectoryBaseUrl = directory.BaseUrl();
+  TfmMain& form = StartForm(ports);
+  ASSERT_TRUE(RunUntil([&] { return server.CountOutput("/signon") == 1; }));
+  TDialogScript script("Connection Option", [&](HWND dialog) {
+    Press(Item(dialog, TfmConnOpz::kIdCBAutoChat));
+    Press(Item(dialog, TfmConnOpz::kIdBitBtn1));
+  });
+  Command(IDM_CONNECTION1);
+  ASSERT_TRUE(script.Ran());
+  EXPECT_EQ(Shown(), std::vector<std::string>{"error: '77x' is not a valid integer value."});
+  EXPECT_TRUE(server.WaitForOutput(ChatEnvelope("/quit"), kWait));
+  EXPECT_EQ(FindThreadWindow("Update Connection Parameters"), nullptr);
+  EXPECT_TRUE(IsWindowEnabled(form.Handle()));
+  EXPECT_TRUE(form.Session.ChatAuto);
+  EXPECT_NE(ReadFileBytes(Dir.File("Brennak.ini")).find("\r\nIPADDRCHATSERVER=AUTO\r\n"),
+            std::string::npos);
+  // The window still answers its menu.
+  TDialogScript again("Car Configuration", [&](HWND dialog) { Press(Item(dialog, IDCANCEL)); });
+  Command(IDM_CAR1);
+  EXPECT_TRUE(again.Ran());
 }
 
 }  // namespace
