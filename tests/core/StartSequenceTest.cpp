@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "session/IntConv.h"
+#include "support/LookupDirectoryPeer.h"
 #include "support/LookupFixture.h"
-#include "support/LookupScriptedServer.h"
 
 namespace {
 
@@ -16,13 +16,13 @@ const std::string kLookupFailed =
 const std::string kBusy = "message: Cannot retrive automatic IP info. Server busy.";
 
 std::string Ok(const std::string& body) {
-  return ScriptedReply(200, "OK", body);
+  return DirectoryReplyBytes(200, "OK", body);
 }
 
 // Connections the server has accepted before this call. A request of our own
 // is answered only after every connection queued before it was taken, so the
 // count is exact without waiting.
-int ConnectionsBefore(TScriptedHttpServer& server) {
+int ConnectionsBefore(TDirectoryPeer& server) {
   TIdHTTP probe;
   try {
     probe.FetchUrl(server.BaseUrl() + "/probe");
@@ -36,7 +36,7 @@ int ConnectionsBefore(TScriptedHttpServer& server) {
 using StartSequence = LookupFixture;
 
 TEST_F(StartSequence, NothingAutomatic_AsksNobodyAndStartsTheWatcher) {
-  TScriptedHttpServer server(Ok(kBoth));
+  TDirectoryPeer server(Ok(kBoth));
   Sequence(server.BaseUrl()).StartMonitoring();
 
   EXPECT_EQ(ConnectionsBefore(server), 0);
@@ -51,7 +51,7 @@ TEST_F(StartSequence, NothingAutomatic_AsksNobodyAndStartsTheWatcher) {
 }
 
 TEST_F(StartSequence, BothAutomatic_StoresTheDirectorysValuesAndKeepsTheFlags) {
-  TScriptedHttpServer server(Ok(kBoth));
+  TDirectoryPeer server(Ok(kBoth));
   Session.ChatAuto = Session.LocalAuto = true;
   Sequence(server.BaseUrl()).StartMonitoring();
 
@@ -66,7 +66,7 @@ TEST_F(StartSequence, BothAutomatic_StoresTheDirectorysValuesAndKeepsTheFlags) {
 }
 
 TEST_F(StartSequence, SendsTheLookupRequestExactlyAsWritten) {
-  TScriptedHttpServer server(Ok(kBoth));
+  TDirectoryPeer server(Ok(kBoth));
   Session.LocalAuto = true;
   Sequence(server.BaseUrl()).StartMonitoring();
 
@@ -80,7 +80,7 @@ TEST_F(StartSequence, SendsTheLookupRequestExactlyAsWritten) {
 TEST_F(StartSequence, OnlyOwnAddress_SearchesWholeBodyAndKeepsTheChatServer) {
   // The own address first: with the chat server not asked for, nothing is
   // consumed before "&my_ip=" is searched.
-  TScriptedHttpServer server(Ok("&my_ip=203.0.113.5&ChatServer_ip=192.0.2.10&ChatServer_port=1"));
+  TDirectoryPeer server(Ok("&my_ip=203.0.113.5&ChatServer_ip=192.0.2.10&ChatServer_port=1"));
   Session.LocalAuto = true;
   Sequence(server.BaseUrl()).StartMonitoring();
 
@@ -93,7 +93,7 @@ TEST_F(StartSequence, OnlyOwnAddress_SearchesWholeBodyAndKeepsTheChatServer) {
 }
 
 TEST_F(StartSequence, OnlyChatServer_KeepsTheOwnAddress) {
-  TScriptedHttpServer server(Ok(kBoth));
+  TDirectoryPeer server(Ok(kBoth));
   Session.ChatAuto = true;
   Sequence(server.BaseUrl()).StartMonitoring();
 
@@ -110,7 +110,7 @@ struct BodyCase {
 class StartSequenceBodies : public LookupFixture, public ::testing::WithParamInterface<BodyCase> {};
 
 TEST_P(StartSequenceBodies, TakesValuesAsTheyStand) {
-  TScriptedHttpServer server(Ok(GetParam().Body));
+  TDirectoryPeer server(Ok(GetParam().Body));
   Session.ChatAuto = Session.LocalAuto = true;
   Sequence(server.BaseUrl()).StartMonitoring();
 
@@ -143,7 +143,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<BodyCase>& info) { return std::string(info.param.Name); });
 
 TEST_F(StartSequence, PortWithLineEnd_RaisesWithOnlyTheAddressStored) {
-  TScriptedHttpServer server(Ok("&ChatServer_ip=192.0.2.10&ChatServer_port=7777\r\n"));
+  TDirectoryPeer server(Ok("&ChatServer_ip=192.0.2.10&ChatServer_port=7777\r\n"));
   Session.ChatAuto = true;
   try {
     Sequence(server.BaseUrl()).StartMonitoring();
@@ -159,7 +159,7 @@ TEST_F(StartSequence, PortWithLineEnd_RaisesWithOnlyTheAddressStored) {
 }
 
 TEST_F(StartSequence, BadPortWithOwnAddressAfterIt_LeavesTheOwnAddress) {
-  TScriptedHttpServer server(Ok("&ChatServer_ip=192.0.2.10&ChatServer_port=77x7&my_ip=a"));
+  TDirectoryPeer server(Ok("&ChatServer_ip=192.0.2.10&ChatServer_port=77x7&my_ip=a"));
   Session.ChatAuto = Session.LocalAuto = true;
   EXPECT_THROW(Sequence(server.BaseUrl()).RetriveAutoIP1Click(), EConvertError);
   EXPECT_EQ(Fields(),
@@ -178,7 +178,7 @@ class StartSequenceFailures : public LookupFixture,
                               public ::testing::WithParamInterface<FailureCase> {};
 
 TEST_P(StartSequenceFailures, ShowsTheMessageAndLeavesTheSessionForAnotherTry) {
-  TScriptedHttpServer server(GetParam().Reply);
+  TDirectoryPeer server(GetParam().Reply);
   Session.ChatAuto = Session.LocalAuto = true;
   TLookupFields before = Fields();
   Sequence(server.BaseUrl()).StartMonitoring();
@@ -195,12 +195,13 @@ INSTANTIATE_TEST_SUITE_P(
     Replies, StartSequenceFailures,
     ::testing::Values(
         FailureCase{"NoContent204", "HTTP/1.1 204 No Content\r\n\r\n", kBusy},
-        FailureCase{"Accepted202", ScriptedReply(202, "Accepted", kBoth), kBusy},
+        FailureCase{"Accepted202", DirectoryReplyBytes(202, "Accepted", kBoth), kBusy},
         FailureCase{"Redirect302",
-                    ScriptedReply(302, "Found", kBoth, "Location: http://127.0.0.1:1/\r\n"),
+                    DirectoryReplyBytes(302, "Found", kBoth, "Location: http://127.0.0.1:1/\r\n"),
                     kLookupFailed},
-        FailureCase{"NotFound404", ScriptedReply(404, "Not Found", kBoth), kLookupFailed},
-        FailureCase{"Error500", ScriptedReply(500, "Internal Server Error", kBoth), kLookupFailed},
+        FailureCase{"NotFound404", DirectoryReplyBytes(404, "Not Found", kBoth), kLookupFailed},
+        FailureCase{"Error500", DirectoryReplyBytes(500, "Internal Server Error", kBoth),
+                    kLookupFailed},
         FailureCase{"ClosedWithoutReply", "", kLookupFailed},
         FailureCase{"GarbageStatusLine", "SSH-2.0-OpenSSH_9.2\r\n\r\n", kLookupFailed},
         // A reply cut short: every key is needed before anything is stored.
@@ -216,7 +217,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.Name); });
 
 TEST_F(StartSequence, SilentDirectory_TimesOutLikeAnyTransferFailure) {
-  TScriptedHttpServer server("");
+  TDirectoryPeer server("");
   server.SetSilent();
   Session.LocalAuto = true;
   TStartSequence& sequence = Sequence(server.BaseUrl());
@@ -235,7 +236,7 @@ TEST_F(StartSequence, SilentDirectory_TimesOutLikeAnyTransferFailure) {
 TEST_F(StartSequence, NobodyListening_FailsLikeNoInternet) {
   std::string base;
   {
-    TScriptedHttpServer gone("");
+    TDirectoryPeer gone("");
     base = gone.BaseUrl();
   }
   Session.ChatAuto = true;
@@ -248,7 +249,7 @@ TEST_F(StartSequence, NobodyListening_FailsLikeNoInternet) {
 }
 
 TEST_F(StartSequence, RetriveAutoIPAfterFailure_RepeatsTheLookupAndStartsTheWatcher) {
-  TScriptedHttpServer server(ScriptedReply(500, "Internal Server Error", ""));
+  TDirectoryPeer server(DirectoryReplyBytes(500, "Internal Server Error", ""));
   Session.ChatAuto = Session.LocalAuto = true;
   TStartSequence& sequence = Sequence(server.BaseUrl());
   sequence.StartMonitoring();
@@ -270,7 +271,7 @@ TEST_F(StartSequence, RetriveAutoIPAfterFailure_RepeatsTheLookupAndStartsTheWatc
 }
 
 TEST_F(StartSequence, WatcherStillRunning_StartsNoSecondOneAndAsksNobody) {
-  TScriptedHttpServer server(Ok(kBoth));
+  TDirectoryPeer server(Ok(kBoth));
   TStartSequence& sequence = Sequence(server.BaseUrl());
   sequence.StartMonitoring();
   ASSERT_TRUE(WatcherRunning());
@@ -288,7 +289,7 @@ TEST_F(StartSequence, WatcherStillRunning_StartsNoSecondOneAndAsksNobody) {
 }
 
 TEST_F(StartSequence, AfterTheWatcherEnded_AsksTheDirectoryAgain) {
-  TScriptedHttpServer server(Ok(kBoth));
+  TDirectoryPeer server(Ok(kBoth));
   Session.ChatAuto = Session.LocalAuto = true;
   TStartSequence& sequence = Sequence(server.BaseUrl());
   sequence.StartMonitoring();

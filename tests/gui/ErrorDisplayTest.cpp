@@ -9,7 +9,7 @@
 #include "app/ErrorText.h"
 #include "app/Resources.h"
 #include "support/ChatServerProcess.h"
-#include "support/LookupScriptedServer.h"
+#include "support/LookupDirectoryPeer.h"
 
 namespace {
 
@@ -51,7 +51,7 @@ TEST_F(ErrorDisplayTest, ResponseFileThatCannotBeCreated_IsShownAndTheWindowStay
 }
 
 TEST_F(ErrorDisplayTest, LookedUpPortThatIsNoNumber_IsShownWithItsPeriod) {
-  TScriptedHttpServer directory(ScriptedReply(
+  TDirectoryPeer directory(DirectoryReplyBytes(
       200, "OK", "&ChatServer_ip=192.0.2.10&ChatServer_port=77x&my_ip=192.0.2.7"));
   WriteAutoSettings();
   TfmMainPorts ports;
@@ -72,19 +72,20 @@ TEST_F(ErrorDisplayTest, LookedUpPortThatIsNoNumber_IsShownWithItsPeriod) {
 
 TEST_F(ErrorDisplayTest, RetriveAutoIP_AfterAFailedLookup_StartsTheWatcher) {
   TChatServerProcess chat;
-  TScriptedHttpServer directory(ScriptedReply(500, "Internal Server Error", ""));
+  TDirectoryPeer directory(DirectoryReplyBytes(500, "Internal Server Error", ""));
   WriteAutoSettings();
   TfmMainPorts ports;
   ports.DirectoryBaseUrl = directory.BaseUrl();
   TfmMain& form = StartForm(ports);
-  EXPECT_EQ(Shown(), std::vector<std::string>{
-                         "message: Cannot retrive automatic IP info. Is connection to Internet up?"});
+  EXPECT_EQ(Shown(),
+            std::vector<std::string>{
+                "message: Cannot retrive automatic IP info. Is connection to Internet up?"});
   EXPECT_TRUE(MenuEnabled(IDM_RETRIVEAUTOIP1));
   EXPECT_FALSE(form.Session.LogThread);
 
-  directory.SetReply(ScriptedReply(200, "OK",
-                                   "&ChatServer_ip=127.0.0.1&ChatServer_port=" +
-                                       std::to_string(chat.Port()) + "&my_ip=192.0.2.7"));
+  directory.SetReply(DirectoryReplyBytes(200, "OK",
+                                         "&ChatServer_ip=127.0.0.1&ChatServer_port=" +
+                                             std::to_string(chat.Port()) + "&my_ip=192.0.2.7"));
   Command(IDM_RETRIVEAUTOIP1);
   EXPECT_FALSE(MenuEnabled(IDM_RETRIVEAUTOIP1));
   EXPECT_TRUE(form.Session.LogThread);

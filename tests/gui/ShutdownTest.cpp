@@ -122,9 +122,7 @@ TEST_F(ShutdownTest, WatcherEndedByAFailedConnect_StillLeavesACompleteResponseFi
   // refused and the watcher ends with its message.
   ASSERT_TRUE(server.Command("refuse"));
   ASSERT_TRUE(server.Command("close all"));
-  ASSERT_TRUE(RunUntil([&] {
-    return form.Session.LogThread->Finished() && !Shown().empty();
-  }));
+  ASSERT_TRUE(RunUntil([&] { return form.Session.LogThread->Finished() && !Shown().empty(); }));
   ExitProgram();
   EXPECT_EQ(Shown(), std::vector<std::string>{"message: Cannot connect to chat server"});
   size_t pongs = server.CountOutput("/pong");

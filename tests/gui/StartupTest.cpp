@@ -203,9 +203,15 @@ TEST_F(StartupTest, TabOrder_FollowsTheOperatorsLayout) {
   WriteSettings(RefusedPort());
   WriteLog({});
   TfmMain& form = StartForm();
-  HWND expected[] = {form.RGRalism.Button(0), form.RGRaceLen.Button(0), form.RGAIStr.Button(0),
-                     form.CBDemage,           form.CBReverse,           form.AICC,
-                     form.CBTrack,            form.SGRacer.Handle(),    form.CBRace};
+  HWND expected[] = {form.RGRalism.Button(0),
+                     form.RGRaceLen.Button(0),
+                     form.RGAIStr.Button(0),
+                     form.CBDemage,
+                     form.CBReverse,
+                     form.AICC,
+                     form.CBTrack,
+                     form.SGRacer.Handle(),
+                     form.CBRace};
   HWND at = expected[0];
   for (size_t i = 1; i < std::size(expected); ++i) {
     at = GetNextDlgTabItem(form.Handle(), at, FALSE);

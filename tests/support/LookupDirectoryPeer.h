@@ -11,14 +11,14 @@
 // answers every request head with the same scripted bytes, or with nothing at
 // all, and counts the connections it accepts. One connection is served at a
 // time; the client under test makes one at a time.
-class TScriptedHttpServer {
+class TDirectoryPeer {
  public:
   // reply: the bytes sent for each request, status line included.
   // closeAfterReply: end the connection after each reply.
-  explicit TScriptedHttpServer(std::string reply, bool closeAfterReply = true);
-  ~TScriptedHttpServer();
-  TScriptedHttpServer(const TScriptedHttpServer&) = delete;
-  TScriptedHttpServer& operator=(const TScriptedHttpServer&) = delete;
+  explicit TDirectoryPeer(std::string reply, bool closeAfterReply = true);
+  ~TDirectoryPeer();
+  TDirectoryPeer(const TDirectoryPeer&) = delete;
+  TDirectoryPeer& operator=(const TDirectoryPeer&) = delete;
 
   // Makes every later request go unanswered. The connection stays open until
   // the client gives up, or for 10 s, so a client without a time-out fails
@@ -56,5 +56,5 @@ class TScriptedHttpServer {
 
 // An HTTP/1.1 reply with a Content-Length for body and the connection closed
 // after it.
-std::string ScriptedReply(int status, const std::string& reason, const std::string& body,
-                          const std::string& extraHeaders = "");
+std::string DirectoryReplyBytes(int status, const std::string& reason, const std::string& body,
+                                const std::string& extraHeaders = "");

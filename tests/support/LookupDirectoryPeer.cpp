@@ -1,4 +1,4 @@
-#include "support/LookupScriptedServer.h"
+#include "support/LookupDirectoryPeer.h"
 
 #include <chrono>
 #include <stdexcept>
@@ -20,38 +20,38 @@ constexpr auto kSilentGiveUp = std::chrono::seconds(10);
 
 }  // namespace
 
-TScriptedHttpServer::TScriptedHttpServer(std::string reply, bool closeAfterReply)
+TDirectoryPeer::TDirectoryPeer(std::string reply, bool closeAfterReply)
     : Reply_(std::move(reply)), CloseAfterReply_(closeAfterReply) {
   static ToolNet::TNetStartup net;  // Winsock stays up for the test program's life.
   TSocket listener = ToolNet::Listen("127.0.0.1", 0);
-  if (listener == ToolNet::kNoSocket) throw std::runtime_error("scripted server: cannot listen");
+  if (listener == ToolNet::kNoSocket) throw std::runtime_error("directory peer: cannot listen");
   Listener_ = static_cast<std::uintptr_t>(listener);
   Port_ = ToolNet::LocalPort(listener);
   Thread_ = std::thread([this] { Run(); });
 }
 
-TScriptedHttpServer::~TScriptedHttpServer() {
+TDirectoryPeer::~TDirectoryPeer() {
   Stop_ = true;
   Thread_.join();
   ToolNet::CloseSocket(Sock(Listener_));
 }
 
-void TScriptedHttpServer::SetSilent() {
+void TDirectoryPeer::SetSilent() {
   std::lock_guard<std::mutex> lock(Mutex_);
   Silent_ = true;
 }
 
-void TScriptedHttpServer::SetReply(std::string reply) {
+void TDirectoryPeer::SetReply(std::string reply) {
   std::lock_guard<std::mutex> lock(Mutex_);
   Reply_ = std::move(reply);
   Silent_ = false;
 }
 
-std::string TScriptedHttpServer::BaseUrl() const {
+std::string TDirectoryPeer::BaseUrl() const {
   return "http://127.0.0.1:" + std::to_string(Port_);
 }
 
-bool TScriptedHttpServer::WaitClosedByClient(int count, int timeoutMs) const {
+bool TDirectoryPeer::WaitClosedByClient(int count, int timeoutMs) const {
   auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   while (ClosedByClient_ < count) {
     if (std::chrono::steady_clock::now() >= deadline) return false;
@@ -60,12 +60,12 @@ bool TScriptedHttpServer::WaitClosedByClient(int count, int timeoutMs) const {
   return true;
 }
 
-std::vector<std::string> TScriptedHttpServer::Requests() const {
+std::vector<std::string> TDirectoryPeer::Requests() const {
   std::lock_guard<std::mutex> lock(Mutex_);
   return Requests_;
 }
 
-void TScriptedHttpServer::Run() {
+void TDirectoryPeer::Run() {
   while (!Stop_) {
     if (ToolNet::WaitReadable(Sock(Listener_), kPollMs) != 1) continue;
     TSocket s = ToolNet::Accept(Sock(Listener_));
@@ -76,7 +76,7 @@ void TScriptedHttpServer::Run() {
   }
 }
 
-void TScriptedHttpServer::Serve(std::uintptr_t socket) {
+void TDirectoryPeer::Serve(std::uintptr_t socket) {
   TSocket s = Sock(socket);
   std::string buffer;
   bool keptWaiting = false;  // a request went unanswered on this connection
@@ -116,8 +116,8 @@ void TScriptedHttpServer::Serve(std::uintptr_t socket) {
   }
 }
 
-std::string ScriptedReply(int status, const std::string& reason, const std::string& body,
-                          const std::string& extraHeaders) {
+std::string DirectoryReplyBytes(int status, const std::string& reason, const std::string& body,
+                                const std::string& extraHeaders) {
   return "HTTP/1.1 " + std::to_string(status) + " " + reason + "\r\n" + extraHeaders +
          "Content-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
 }
