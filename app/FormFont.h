@@ -7,9 +7,9 @@
 inline HFONT CreateFormFont() {
   constexpr int kPointSize = 8;
   constexpr int kDotsPerInch = 96;
-  return CreateFontA(-MulDiv(kPointSize, kDotsPerInch, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE,
-                     FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                     DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, "MS Sans Serif");
+  return CreateFontA(-MulDiv(kPointSize, kDotsPerInch, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                     DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                     DEFAULT_PITCH | FF_SWISS, "MS Sans Serif");
 }
 
 // Places a window of the given outer size at the centre of the desktop.

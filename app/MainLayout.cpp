@@ -11,10 +11,10 @@ RECT Bounds(int left, int top, int width, int height) {
 
 HWND MakeControl(HWND parent, HFONT font, const char* windowClass, const char* text, DWORD style,
                  DWORD exStyle, const RECT& r, int id) {
-  HWND control = CreateWindowExA(exStyle, windowClass, text, WS_CHILD | style, r.left, r.top,
-                                 r.right - r.left, r.bottom - r.top, parent,
-                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                 GetModuleHandleA(nullptr), nullptr);
+  HWND control =
+      CreateWindowExA(exStyle, windowClass, text, WS_CHILD | style, r.left, r.top, r.right - r.left,
+                      r.bottom - r.top, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                      GetModuleHandleA(nullptr), nullptr);
   SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   return control;
 }
@@ -58,24 +58,24 @@ void TfmMain::CreateControls() {
                    {"Sprint", "Short", "Long", "Insane"}, Font_);
   RGAIStr.Create(w, kIdRGAIStr, Bounds(8, 120, 185, 105), "AI Strength",
                  {"Easy ai", "Intermediate ai", "Hard ai"}, Font_);
-  CBDemage = MakeControl(w, Font_, "BUTTON", "Damage",
-                         kVisible | WS_TABSTOP | WS_GROUP | BS_AUTOCHECKBOX, 0,
-                         Bounds(208, 128, 65, 17), kIdCBDemage);
-  CBReverse = MakeControl(w, Font_, "BUTTON", "Reverse",
-                          kVisible | WS_TABSTOP | WS_GROUP | BS_AUTOCHECKBOX, 0,
-                          Bounds(208, 152, 65, 17), kIdCBReverse);
+  CBDemage =
+      MakeControl(w, Font_, "BUTTON", "Damage", kVisible | WS_TABSTOP | WS_GROUP | BS_AUTOCHECKBOX,
+                  0, Bounds(208, 128, 65, 17), kIdCBDemage);
+  CBReverse =
+      MakeControl(w, Font_, "BUTTON", "Reverse", kVisible | WS_TABSTOP | WS_GROUP | BS_AUTOCHECKBOX,
+                  0, Bounds(208, 152, 65, 17), kIdCBReverse);
   AICC = MakeControl(w, Font_, "EDIT", "", kVisible | WS_TABSTOP | WS_GROUP | ES_AUTOHSCROLL,
                      WS_EX_CLIENTEDGE, Bounds(272, 176, 113, 21), kIdAICC);
   // The height given to a combo box includes its drop-down list; the box
   // itself takes the height its font needs.
-  CBTrack = MakeControl(w, Font_, "COMBOBOX", "",
-                        kVisible | WS_TABSTOP | WS_GROUP | WS_VSCROLL | CBS_DROPDOWN |
-                            CBS_AUTOHSCROLL,
-                        0, Bounds(240, 200, 145, 21 + 8 * 16), kIdCBTrack);
+  CBTrack =
+      MakeControl(w, Font_, "COMBOBOX", "",
+                  kVisible | WS_TABSTOP | WS_GROUP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL, 0,
+                  Bounds(240, 200, 145, 21 + 8 * 16), kIdCBTrack);
   SGRacer.Create(w, kIdSGRacer, Bounds(8, 232, 377, 217), {64, 127, 114, 64}, 8, Font_);
-  CBRace = MakeControl(w, Font_, "BUTTON", "In Race",
-                       kVisible | WS_TABSTOP | WS_GROUP | BS_AUTOCHECKBOX, 0,
-                       Bounds(296, 128, 89, 17), kIdCBRace);
+  CBRace =
+      MakeControl(w, Font_, "BUTTON", "In Race", kVisible | WS_TABSTOP | WS_GROUP | BS_AUTOCHECKBOX,
+                  0, Bounds(296, 128, 89, 17), kIdCBRace);
   // Neither lamp shows until the chat state is first set.
   LedRosso = MakeLamp(w, Bounds(280, 152, 16, 16), kIdLedRosso, IDI_LEDROSSO);
   LedVerde = MakeLamp(w, Bounds(280, 152, 16, 16), kIdLedVerde, IDI_LEDVERDE);

@@ -23,7 +23,9 @@ void TfmMain::FormCreate() {
   StartSequence.StartMonitoring();
 }
 
-void TfmMain::RetriveAutoIP1Click() { StartSequence.RetriveAutoIP1Click(); }
+void TfmMain::RetriveAutoIP1Click() {
+  StartSequence.RetriveAutoIP1Click();
+}
 
 void TfmMain::Chat1Click() {
   // While a watcher still runs the start sequence starts no second one; the

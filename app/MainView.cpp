@@ -9,7 +9,9 @@
 #include "app/Resources.h"
 
 namespace {
-bool Checked(HWND button) { return SendMessageA(button, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+bool Checked(HWND button) {
+  return SendMessageA(button, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
 
 void SetChecked(HWND button, bool checked) {
   SendMessageA(button, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
@@ -71,6 +73,12 @@ void TfmMain::ShowBoard() {
     SGRacer.SetCell(2, row, driver.Address);
     SGRacer.SetCell(3, row, driver.Latency);
   }
+}
+
+void TfmMain::Repaint() {
+  ShowTrackList();
+  ShowBoard();
+  RedrawWindow(Handle_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
 
 void TfmMain::ShowTrackList() {

@@ -58,9 +58,9 @@ TfmMain::~TfmMain() {
 
 void TfmMain::Create() {
   HINSTANCE instance = GetModuleHandleA(nullptr);
-  Icon_ = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_ORVANE), IMAGE_ICON,
-                                        GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON),
-                                        0));
+  Icon_ =
+      static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_ORVANE), IMAGE_ICON,
+                                    GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
   SmallIcon_ = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_ORVANE), IMAGE_ICON,
                                              GetSystemMetrics(SM_CXSMICON),
                                              GetSystemMetrics(SM_CYSMICON), 0));
@@ -160,14 +160,30 @@ LRESULT TfmMain::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 
 void TfmMain::OnCommand(int id, int code) {
   switch (id) {
-    case IDM_RETRIVEAUTOIP1: RetriveAutoIP1Click(); return;
-    case IDM_CHAT1: Chat1Click(); return;
-    case IDM_CLOSE1: Close1Click(); return;
-    case IDM_EXIT1: Exit1Click(); return;
-    case IDM_CONNECTION1: Connection1Click(); return;
-    case IDM_RACK1: rack1Click(); return;
-    case IDM_CAR1: Car1Click(); return;
-    default: ControlChanged(id, code); return;
+    case IDM_RETRIVEAUTOIP1:
+      RetriveAutoIP1Click();
+      return;
+    case IDM_CHAT1:
+      Chat1Click();
+      return;
+    case IDM_CLOSE1:
+      Close1Click();
+      return;
+    case IDM_EXIT1:
+      Exit1Click();
+      return;
+    case IDM_CONNECTION1:
+      Connection1Click();
+      return;
+    case IDM_RACK1:
+      rack1Click();
+      return;
+    case IDM_CAR1:
+      Car1Click();
+      return;
+    default:
+      ControlChanged(id, code);
+      return;
   }
 }
 

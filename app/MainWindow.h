@@ -103,6 +103,8 @@ class TfmMain : public TWatcherWindowPort, public TStartWindowPort {
 
   // Puts the whole board on the controls (user-interface thread).
   void ShowBoard();
+  // Puts the track list and the board on the controls and paints at once.
+  void Repaint();
   // Sets InRace on the board and the indicator's check mark, caption and colour.
   void SetInRace(bool inRace);
   // Enables or disables "Retrive Auto IP"; the start sequence's window port.

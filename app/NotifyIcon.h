@@ -1,6 +1,7 @@
 #pragma once
 
 #include <windows.h>
+// After <windows.h>, which it needs.
 #include <shellapi.h>
 
 // The shell's notification area as the window uses it; tests record the calls.

@@ -32,9 +32,10 @@ void TRadioGroup::Create(HWND parent, int firstId, const RECT& bounds, const cha
     Buttons_.push_back(button);
     ++i;
   }
-  Box_ = CreateWindowExA(0, "BUTTON", caption, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | BS_GROUPBOX, bounds.left,
-                         bounds.top, width, height, parent,
-                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(firstId)), instance, nullptr);
+  Box_ =
+      CreateWindowExA(0, "BUTTON", caption, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | BS_GROUPBOX,
+                      bounds.left, bounds.top, width, height, parent,
+                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(firstId)), instance, nullptr);
   SendMessageA(Box_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   // Keep the frame at the bottom of the z-order, clipped by its buttons, so
   // that repainting the frame never paints over a button.

@@ -131,12 +131,13 @@ void TTextGrid::OnPaint() {
   HGDIOBJ oldFont = SelectObject(dc, Font_);
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
-  HBRUSH lines = GetSysColorBrush(COLOR_BTNFACE);
+  HBRUSH lines = GetSysColorBrush(COLOR_BTNSHADOW);
   for (int row = 0; row < Rows_; ++row) {
     for (int col = 0; col < ColCount(); ++col) {
       RECT cell = CellRect(col, row);
       // The grid lines to the right of and below the cell.
-      RECT right = {cell.right, cell.top, cell.right + kGridLineWidth, cell.bottom + kGridLineWidth};
+      RECT right = {cell.right, cell.top, cell.right + kGridLineWidth,
+                    cell.bottom + kGridLineWidth};
       RECT below = {cell.left, cell.bottom, cell.right, cell.bottom + kGridLineWidth};
       FillRect(dc, &right, lines);
       FillRect(dc, &below, lines);
@@ -155,11 +156,20 @@ void TTextGrid::OnPaint() {
 void TTextGrid::OnKeyDown(WPARAM key) {
   int col = Col_, row = Row_;
   switch (key) {
-    case VK_LEFT: col = std::max(0, col - 1); break;
-    case VK_RIGHT: col = std::min(ColCount() - 1, col + 1); break;
-    case VK_UP: row = std::max(0, row - 1); break;
-    case VK_DOWN: row = std::min(Rows_ - 1, row + 1); break;
-    default: return;
+    case VK_LEFT:
+      col = std::max(0, col - 1);
+      break;
+    case VK_RIGHT:
+      col = std::min(ColCount() - 1, col + 1);
+      break;
+    case VK_UP:
+      row = std::max(0, row - 1);
+      break;
+    case VK_DOWN:
+      row = std::min(Rows_ - 1, row + 1);
+      break;
+    default:
+      return;
   }
   InvalidateCell(Col_, Row_);
   Col_ = col;

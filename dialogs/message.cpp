@@ -47,8 +47,9 @@ void Tfmmsg::ShowNotice(const std::string& text, const std::string& caption) {
 void Tfmmsg::Show() {
   ShowWindow(Handle_, SW_SHOWNOACTIVATE);
   UpdateWindow(Handle_);
-  // Some window managers put the drawing on the screen only when the thread
-  // looks at its queue; one look, without taking anything out of it.
+  // Under Wine the drawing reaches the X server only when the thread next
+  // looks at its queue: one look, without taking anything out of it, before
+  // the caller blocks.
   MSG msg;
   PeekMessageA(&msg, Handle_, 0, 0, PM_NOREMOVE);
 }

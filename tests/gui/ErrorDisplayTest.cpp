@@ -77,8 +77,9 @@ TEST_F(ErrorDisplayTest, RetriveAutoIP_AfterAFailedLookup_StartsTheWatcher) {
   TfmMainPorts ports;
   ports.DirectoryBaseUrl = directory.BaseUrl();
   TfmMain& form = StartForm(ports);
-  EXPECT_EQ(Shown(), std::vector<std::string>{
-                         "message: Cannot retrive automatic IP info. Is connection to Internet up?"});
+  EXPECT_EQ(Shown(),
+            std::vector<std::string>{
+                "message: Cannot retrive automatic IP info. Is connection to Internet up?"});
   EXPECT_TRUE(MenuEnabled(IDM_RETRIVEAUTOIP1));
   EXPECT_FALSE(form.Session.LogThread);
 

@@ -4,7 +4,9 @@
 
 #include "app/Resources.h"
 
-void TGuiTest::SetUp() { Cwd = std::make_unique<TWorkingDirectory>(Dir.Path()); }
+void TGuiTest::SetUp() {
+  Cwd = std::make_unique<TWorkingDirectory>(Dir.Path());
+}
 
 void TGuiTest::TearDown() {
   if (Form) {
@@ -20,10 +22,9 @@ void TGuiTest::TearDown() {
 
 void TGuiTest::WriteSettings(int port, int refreshMs, const std::string& extraDefault) {
   WriteFileBytes(Dir.File("Brennak.ini"),
-                 "[FILE]\r\nLOG=" + std::string(kLogName) +
-                     "\r\n[DEFAULT]\r\nREFRESHTIME=" + std::to_string(refreshMs) +
-                     "\r\nPORT=" + std::to_string(port) + "\r\n" + extraDefault +
-                     "[SERVER]\r\nIPADDRCHATSERVER=127.0.0.1\r\nMYIP=127.0.0.1\r\n");
+                 "[FILE]\r\nLOG=" + std::string(kLogName) + "\r\n[DEFAULT]\r\nREFRESHTIME=" +
+                     std::to_string(refreshMs) + "\r\nPORT=" + std::to_string(port) + "\r\n" +
+                     extraDefault + "[SERVER]\r\nIPADDRCHATSERVER=127.0.0.1\r\nMYIP=127.0.0.1\r\n");
 }
 
 namespace {
@@ -69,7 +70,9 @@ void TGuiTest::Command(int id) {
   SendMessageA(Form->Handle(), WM_COMMAND, MAKEWPARAM(id, 0), 0);
 }
 
-void TGuiTest::Click(HWND button) { SendMessageA(button, BM_CLICK, 0, 0); }
+void TGuiTest::Click(HWND button) {
+  SendMessageA(button, BM_CLICK, 0, 0);
+}
 
 std::string TGuiTest::Text(HWND window) {
   char buffer[1024];

@@ -12,8 +12,8 @@ void LeaveWindowsUnmanagedUnderWine() {
   if (!GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version")) return;
   HKEY key;
   if (RegCreateKeyExA(HKEY_CURRENT_USER,
-                      "Software\\Wine\\AppDefaults\\orvane_guitests.exe\\X11 Driver", 0, nullptr,
-                      0, KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS)
+                      "Software\\Wine\\AppDefaults\\orvane_guitests.exe\\X11 Driver", 0, nullptr, 0,
+                      KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS)
     return;
   RegSetValueExA(key, "Managed", 0, REG_SZ, reinterpret_cast<const BYTE*>("N"), 2);
   RegCloseKey(key);

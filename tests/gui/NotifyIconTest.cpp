@@ -24,9 +24,7 @@ class NotifyIconTest : public TGuiTest {
     TGuiTest::TearDown();
     Server.reset();
   }
-  void IconMessage(LPARAM mouse) {
-    SendMessageA(Form->Handle(), 1024, 1, mouse);
-  }
+  void IconMessage(LPARAM mouse) { SendMessageA(Form->Handle(), 1024, 1, mouse); }
   void ExpectRecord(const NOTIFYICONDATAA& d) { ExpectRecord(d, Form->Handle()); }
   void ExpectRecord(const NOTIFYICONDATAA& d, HWND window) {
     EXPECT_EQ(d.cbSize, NOTIFYICONDATAA_V1_SIZE);

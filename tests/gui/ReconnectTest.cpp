@@ -38,9 +38,8 @@ TEST_F(ReconnectTest, AfterRefusedConnect_ReconnectSignsOnAndResendsTheStatus) {
   ASSERT_TRUE(server.Command("listen"));
   Command(IDM_CHAT1);
   // The log has not grown since, yet the status goes out: a resend was asked.
-  ASSERT_TRUE(RunUntil([&] {
-    return Contains(server.ReceivedLines(), RoomLine("DRIVERS: Bob Big_Al"));
-  }));
+  ASSERT_TRUE(
+      RunUntil([&] { return Contains(server.ReceivedLines(), RoomLine("DRIVERS: Bob Big_Al")); }));
   auto lines = server.ReceivedLines();
   EXPECT_EQ(lines.front(), ChatEnvelope("/signon\t_Harbour_Night_Cup"));
   EXPECT_TRUE(Contains(lines, RoomLine("STATUS: 127.0.0.1 IN_RACE Gull Point 8 SIMULATION")));
@@ -55,9 +54,8 @@ TEST_F(ReconnectTest, ReconnectWhileTheWatcherRuns_StartsNoSecondWatcher) {
   WriteSettings(server.Port());
   WriteLog(RaceHistory());
   TfmMain& form = StartForm();
-  ASSERT_TRUE(RunUntil([&] {
-    return Contains(server.ReceivedLines(), RoomLine("DRIVERS: Bob Big_Al"));
-  }));
+  ASSERT_TRUE(
+      RunUntil([&] { return Contains(server.ReceivedLines(), RoomLine("DRIVERS: Bob Big_Al")); }));
   TThread* watcher = form.Session.LogThread.get();
   size_t before = server.ReceivedLines().size();
   // The command is offered until the first connect is shown; a click then

@@ -12,7 +12,8 @@
 
 namespace {
 
-const std::string kProgram = ORVANE_BINARY_DIR "/app/orvane.exe";
+// The build folder is a Unix path; Wine shows the Unix root as drive Z:.
+const std::string kProgram = "Z:" ORVANE_BINARY_DIR "/app/orvane.exe";
 
 SIZE IconSize(HICON icon) {
   ICONINFO info = {};
@@ -41,9 +42,8 @@ TEST(ResourcesTest, Lamps_AreSixteenBySixteenIcons) {
 
 TEST(ResourcesTest, ProgramIcon_ComesInBothShellSizes) {
   for (int size : {16, 32}) {
-    HICON icon = static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr),
-                                               MAKEINTRESOURCEA(IDI_ORVANE), IMAGE_ICON, size,
-                                               size, 0));
+    HICON icon = static_cast<HICON>(LoadImageA(
+        GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_ORVANE), IMAGE_ICON, size, size, 0));
     ASSERT_NE(icon, nullptr);
     EXPECT_EQ(IconSize(icon).cx, size);
     DestroyIcon(icon);

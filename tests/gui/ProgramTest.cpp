@@ -1,0 +1,86 @@
+// The real orvane.exe, started as the operator starts it: in a folder of its
+// own, driven only through its windows.
+#include <windows.h>
+
+#include <filesystem>
+#include <functional>
+
+#include <gtest/gtest.h>
+
+#include "chat/Envelope.h"
+#include "support/ChatServerProcess.h"
+#include "support/Process.h"
+#include "support/TempDir.h"
+
+namespace {
+
+std::string ProgramPath() {
+  std::string path = ORVANE_BINARY_DIR "/app/orvane.exe";
+  // The build folder is a Unix path; Wine shows the Unix root as drive Z:.
+  if (path[0] == '/') path = "Z:" + path;
+  for (char& c : path)
+    if (c == '/') c = '\\';
+  return path;
+}
+
+bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
+  for (DWORD start = GetTickCount(); GetTickCount() - start < static_cast<DWORD>(timeoutMs);
+       Sleep(20))
+    if (done()) return true;
+  return done();
+}
+
+TEST(ProgramTest, WithoutSettingsFile_ShowsItsMessageAndEnds) {
+  TTempDir dir;
+  TProcess program(ProgramPath(), {}, dir.Path());
+  HWND box = nullptr;
+  // Wine takes a few seconds to start a program.
+  ASSERT_TRUE(WaitFor([&] { return (box = FindWindowA("#32770", "ORVANE")) != nullptr; }, 60000));
+  char text[256] = {};
+  GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+  EXPECT_STREQ(text, "ORVANE installed not correctly: brennak.ini not found.");
+  PostMessageA(box, WM_COMMAND, IDOK, 0);
+  EXPECT_EQ(program.Wait(), 0);
+  EXPECT_FALSE(std::filesystem::exists(dir.File("response.txt")));
+}
+
+TEST(ProgramTest, AnnouncesTheServerAndLeavesTheChatWhenClosed) {
+  TTempDir dir;
+  TChatServerProcess server;
+  WriteFileBytes(dir.File("Brennak.ini"),
+                 "[FILE]\r\nLOG=game.log\r\n[DEFAULT]\r\nREFRESHTIME=200\r\nPORT=" +
+                     std::to_string(server.Port()) + "\r\n");
+  WriteFileBytes(dir.File("game.log"),
+                 "Server: Game \"Quay Side\" created, running...\r\n"
+                 "Server: User Connected: Bob (3) @ 10.0.0.5:2300\r\n");
+  TProcess program(ProgramPath(), {}, dir.Path());
+  ASSERT_TRUE(server.WaitForOutput("DRIVERS: Bob", 60000));
+  HWND window = nullptr;
+  ASSERT_TRUE(WaitFor(
+      [&] { return (window = FindWindowA("TfmMain", "Server Status: Quay Side")) != nullptr; },
+      10000));
+  EXPECT_TRUE(IsWindowVisible(window));
+  // The grid's text, as another program reads it (GetWindowText would not ask
+  // a window of another process).
+  HWND gridWindow = FindWindowExA(window, nullptr, "OrvaneTextGrid", nullptr);
+  char grid[512] = {};
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        SendMessageA(gridWindow, WM_GETTEXT, sizeof grid, reinterpret_cast<LPARAM>(grid));
+        return std::string(grid).find("3\tBob\t10.0.0.5:2300\t") != std::string::npos;
+      },
+      10000))
+      << grid;
+
+  PostMessageA(window, WM_CLOSE, 0, 0);
+  EXPECT_EQ(program.Wait(), 0);
+  ASSERT_TRUE(server.WaitForOutput("/quit", 10000));
+  auto lines = server.ReceivedLines();
+  EXPECT_EQ(lines.front(), ChatEnvelope("/signon\t_Quay_Side"));
+  EXPECT_EQ(lines.back(), ChatEnvelope("/quit"));
+  std::string response = ReadFileBytes(dir.File("response.txt"));
+  EXPECT_FALSE(response.empty());
+  EXPECT_EQ(response.substr(response.size() - 2), "\r\n");
+}
+
+}  // namespace
