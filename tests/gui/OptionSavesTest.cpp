@@ -140,7 +140,7 @@ TEST_F(OptionSavesTest, ThreeSavesChangeOnlyTheirKeysAndARestartReadsThem) {
   WriteFileBytes(Dir.File("Brennak.ini"), OperatorSettings(first.Port()));
   WriteLog(RaceHistory());
   const std::string before = ReadFileBytes(Dir.File("Brennak.ini"));
-  TfmMain& form = StartForm();
+  StartForm();
   ASSERT_TRUE(RunUntil([&] { return first.CountOutput("/signon") == 1; }));
 
   {
@@ -208,8 +208,8 @@ TEST_F(OptionSavesTest, ThreeSavesChangeOnlyTheirKeysAndARestartReadsThem) {
 
 TEST_F(OptionSavesTest, Connection_FailedLookupIsShownAndTheWindowGoesOn) {
   TChatServerProcess server;
-  TScriptedHttpServer directory(
-      ScriptedReply(200, "OK", "&ChatServer_ip=192.0.2.10&ChatServer_port=77x&my_ip=192.0.2.7"));
+  TDirectoryPeer directory(DirectoryReplyBytes(
+      200, "OK", "&ChatServer_ip=192.0.2.10&ChatServer_port=77x&my_ip=192.0.2.7"));
   WriteSettings(server.Port());
   WriteLog(RaceHistory());
   TfmMainPorts ports;
