@@ -208,8 +208,8 @@ TEST_F(OptionSavesTest, ThreeSavesChangeOnlyTheirKeysAndARestartReadsThem) {
 
 TEST_F(OptionSavesTest, Connection_FailedLookupIsShownAndTheWindowGoesOn) {
   TChatServerProcess server;
-  TScriptedHttpServer directory(
-      ScriptedReply(200, "OK", "&ChatServer_ip=192.0.2.10&ChatServer_port=77x&my_ip=192.0.2.7"));
+  TDirectoryPeer directory(DirectoryReplyBytes(
+      200, "OK", "&ChatServer_ip=192.0.2.10&ChatServer_port=77x&my_ip=192.0.2.7"));
   WriteSettings(server.Port());
   WriteLog(RaceHistory());
   TfmMainPorts ports;
