@@ -24,6 +24,7 @@ class TTextGrid {
 
   int ColCount() const { return static_cast<int>(Widths_.size()); }
   int RowCount() const { return Rows_; }
+  int ColWidth(int col) const { return Widths_.at(static_cast<size_t>(col)); }
   const std::string& Cell(int col, int row) const;
   // Changes one cell and repaints it when the text differs.
   void SetCell(int col, int row, const std::string& text);

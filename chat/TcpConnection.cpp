@@ -38,7 +38,7 @@ TIdTCPConnection::~TIdTCPConnection() {
 
 void TIdTCPConnection::UseSocketStack(std::shared_ptr<TSocketStack> stack) {
   std::lock_guard<std::mutex> connecting(ConnectLock_);
-  Stack_ = std::move(stack);
+  Stack_ = stack ? std::move(stack) : RequireSocketStack();
 }
 
 // --- Socket state (StateLock_ held) ---

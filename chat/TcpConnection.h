@@ -23,8 +23,8 @@ enum TIdMaxLineAction { maException, maSplit };
 // (tests/support/TcpMemorySocket.h), so protocol code above can be driven without
 // a network.
 //
-// Threads. Four locks, always taken in this order and never two of the same
-// kind: ConnectLock_ (one OpenConnection at a time), ReadLock_ (the reader: input
+// Threads. Four locks, taken in this order when a thread needs more than one:
+// ConnectLock_ (one OpenConnection at a time), ReadLock_ (the reader: input
 // buffer and line search, held for a whole read), WriteLock_ (one writer for a
 // whole block), StateLock_ (socket object, open socket, closed flag; held only
 // for a few instructions, never across a wait). A read or write takes a
@@ -33,7 +33,10 @@ enum TIdMaxLineAction { maException, maSplit };
 // descriptor itself goes when the last operation that holds a reference lets go,
 // so its number cannot be handed to a new socket while an old reader still
 // waits on it. Waits are cut into short slices that look at the socket's closed
-// mark, so a close by another thread ends them on every platform.
+// mark, so a close by another thread ends them on every platform. A connect
+// empties the input buffer under ReadLock_, so it waits for a reader of the old
+// connection to leave (within a slice of the close) and nothing of the old
+// connection is read on the new one. Reads never wait for writes.
 class TIdTCPConnection {
  public:
   TIdTCPConnection();
@@ -64,7 +67,8 @@ class TIdTCPConnection {
   void ReceiveBytes(size_t count, std::string& into);
   void ReceiveUntilClose(std::string& into);
 
-  // Replaces the socket layer; the next OpenConnection uses it.
+  // Replaces the socket layer (null: the platform's); the next OpenConnection
+  // uses it.
   void UseSocketStack(std::shared_ptr<TSocketStack> stack);
 
  protected:

@@ -24,8 +24,8 @@ TfmCar::TfmCar(HWND owner, TMessageBoxPort& messages)
       Car[n - 1] = Form.AddEdit(column.EditLeft, top, 121, 21, kIdCar1 + n - 1);
     }
   }
-  BitBtn1 = Form.AddGlyphButton("Save", IDI_SAVEGLYPH, 104, 128, 75, 25, kIdBitBtn1);
-  BitBtn2 = Form.AddGlyphButton("Cancel", IDI_CANCELGLYPH, 360, 128, 75, 25, kIdBitBtn2);
+  BitBtn1 = Form.AddGlyphButton("Save", IDB_SAVEGLYPH, 104, 128, 75, 25, kIdBitBtn1);
+  BitBtn2 = Form.AddGlyphButton("Cancel", IDB_CANCELGLYPH, 360, 128, 75, 25, kIdBitBtn2);
   Form.OnCommand([this](int id, int code) {
     if (id == kIdBitBtn1 && code == BN_CLICKED) BitBtn1Click();
   });

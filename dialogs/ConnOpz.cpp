@@ -10,7 +10,8 @@ TfmConnOpz::TfmConnOpz(HWND owner, TMessageBoxPort& messages)
 }
 
 void TfmConnOpz::CreateControls() {
-  // Places inside a group are counted from the group's corner, as drawn. The
+  // Places inside a group are counted from the group's corner, as drawn;
+  // labels are as wide as their text in the font they get. The
   // three own-address buttons come before their edits so that the arrow keys
   // move between the buttons only; TAB reaches just the checked one, so the
   // order of TAB stops is the same as the drawing's.
@@ -29,13 +30,13 @@ void TfmConnOpz::CreateControls() {
                              kIdCBAutoChat, true);
   CBStaticChat = Form.AddRadio("Specify Data of Chat Server", g2x + 8, g2y + 48, 163, 17,
                                kIdCBStaticChat, false);
-  LChatIp = Form.AddLabel("IP/DNS Address", g2x + 8, g2y + 72, 79, 13, kIdLChatIp);
+  LChatIp = Form.AddLabel("IP/DNS Address", g2x + 8, g2y + 72, kIdLChatIp);
   EChatIp = Form.AddEdit(g2x + 96, g2y + 69, 169, 21, kIdEChatIp);
-  LChatPort = Form.AddLabel("Port Number", g2x + 8, g2y + 96, 59, 13, kIdLChatPort);
+  LChatPort = Form.AddLabel("Port Number", g2x + 8, g2y + 96, kIdLChatPort);
   EChatPort = Form.AddEdit(g2x + 96, g2y + 93, 169, 21, kIdEChatPort);
 
-  BitBtn1 = Form.AddGlyphButton("Save", IDI_SAVEGLYPH, 40, 256, 75, 25, kIdBitBtn1);
-  BitBtn2 = Form.AddGlyphButton("Cancel", IDI_CANCELGLYPH, 176, 256, 75, 25, kIdBitBtn2);
+  BitBtn1 = Form.AddGlyphButton("Save", IDB_SAVEGLYPH, 40, 256, 75, 25, kIdBitBtn1);
+  BitBtn2 = Form.AddGlyphButton("Cancel", IDB_CANCELGLYPH, 176, 256, 75, 25, kIdBitBtn2);
   // The first group's start for the arrow keys ends the radio group above it.
   SetWindowLongPtrA(ELocStaticIP, GWL_STYLE, GetWindowLongPtrA(ELocStaticIP, GWL_STYLE) | WS_GROUP);
   SetWindowLongPtrA(LChatIp, GWL_STYLE, GetWindowLongPtrA(LChatIp, GWL_STYLE) | WS_GROUP);

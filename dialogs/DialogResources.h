@@ -2,5 +2,5 @@
 // macros: the resource compiler reads this file too.
 #pragma once
 
-#define IDI_SAVEGLYPH 301
-#define IDI_CANCELGLYPH 302
+#define IDB_SAVEGLYPH 301
+#define IDB_CANCELGLYPH 302

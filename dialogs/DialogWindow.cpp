@@ -107,9 +107,7 @@ HWND TDialogWindow::AddRadio(const std::string& caption, int left, int top, int 
 HWND TDialogWindow::AddGlyphButton(const std::string& caption, int glyphResource, int left, int top,
                                    int width, int height, int id) {
   HWND button = Add("BUTTON", caption, BS_OWNERDRAW | WS_TABSTOP, left, top, width, height, id);
-  HICON glyph =
-      static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(glyphResource),
-                                    IMAGE_ICON, kGlyphSize, kGlyphSize, LR_DEFAULTCOLOR));
+  HICON glyph = LoadGlyph(glyphResource);
   if (glyph) SetPropA(button, kGlyphProperty, glyph);
   return button;
 }

@@ -40,7 +40,8 @@ class TDialogWindow {
   // group for the arrow keys.
   HWND AddRadio(const std::string& caption, int left, int top, int width, int height, int id,
                 bool firstOfGroup);
-  // A push button with a 16 x 16 image before its caption (an icon resource).
+  // A push button with a 16 x 16 image before its caption (a bitmap resource,
+  // magenta transparent).
   HWND AddGlyphButton(const std::string& caption, int glyphResource, int left, int top, int width,
                       int height, int id);
 

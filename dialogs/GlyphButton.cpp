@@ -5,7 +5,41 @@
 namespace {
 constexpr int kGlyphGap = 4;
 constexpr int kFocusInset = 4;
+constexpr COLORREF kTransparent = RGB(255, 0, 255);
 }  // namespace
+
+HICON LoadGlyph(int bitmapResource) {
+  auto colour =
+      static_cast<HBITMAP>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(bitmapResource),
+                                      IMAGE_BITMAP, kGlyphSize, kGlyphSize, 0));
+  if (!colour) return nullptr;
+  HBITMAP mask = CreateBitmap(kGlyphSize, kGlyphSize, 1, 1, nullptr);
+  HDC colourDc = CreateCompatibleDC(nullptr);
+  HDC maskDc = CreateCompatibleDC(nullptr);
+  HGDIOBJ oldColour = SelectObject(colourDc, colour);
+  HGDIOBJ oldMask = SelectObject(maskDc, mask);
+  // Colour to monochrome: pixels of the background colour become 1 (clear).
+  SetBkColor(colourDc, kTransparent);
+  BitBlt(maskDc, 0, 0, kGlyphSize, kGlyphSize, colourDc, 0, 0, SRCCOPY);
+  // The clear pixels of the colour image must be black for the icon: clear
+  // the colour where the mask is set (destination AND NOT source).
+  SetBkColor(colourDc, RGB(255, 255, 255));
+  SetTextColor(colourDc, RGB(0, 0, 0));
+  constexpr DWORD kDestinationAndNotSource = 0x00220326;
+  BitBlt(colourDc, 0, 0, kGlyphSize, kGlyphSize, maskDc, 0, 0, kDestinationAndNotSource);
+  SelectObject(colourDc, oldColour);
+  SelectObject(maskDc, oldMask);
+  DeleteDC(colourDc);
+  DeleteDC(maskDc);
+  ICONINFO info = {};
+  info.fIcon = TRUE;
+  info.hbmMask = mask;
+  info.hbmColor = colour;
+  HICON glyph = CreateIconIndirect(&info);
+  DeleteObject(mask);
+  DeleteObject(colour);
+  return glyph;
+}
 
 void DrawGlyphButton(const DRAWITEMSTRUCT& item, HICON glyph) {
   HDC dc = item.hDC;

@@ -9,3 +9,7 @@
 void DrawGlyphButton(const DRAWITEMSTRUCT& item, HICON glyph);
 
 inline constexpr int kGlyphSize = 16;
+
+// Loads a 16 x 16 bitmap resource of this program whose magenta (255, 0, 255)
+// pixels are transparent, as an icon the caller destroys; null when missing.
+HICON LoadGlyph(int bitmapResource);

@@ -14,8 +14,8 @@ TfmTrack::TfmTrack(HWND owner, TMessageBoxPort& messages)
                   kIdLabel1 + n - 1);
     TRK[n - 1] = Form.AddEdit(right ? 320 : 64, 8 + 24 * row, 185, 21, kIdTRK1 + n - 1);
   }
-  BitBtn1 = Form.AddGlyphButton("Save", IDI_SAVEGLYPH, 112, 112, 75, 25, kIdBitBtn1);
-  BitBtn2 = Form.AddGlyphButton("Cancel", IDI_CANCELGLYPH, 328, 112, 75, 25, kIdBitBtn2);
+  BitBtn1 = Form.AddGlyphButton("Save", IDB_SAVEGLYPH, 112, 112, 75, 25, kIdBitBtn1);
+  BitBtn2 = Form.AddGlyphButton("Cancel", IDB_CANCELGLYPH, 328, 112, 75, 25, kIdBitBtn2);
   Form.OnCommand([this](int id, int code) {
     if (id == kIdBitBtn1 && code == BN_CLICKED) BitBtn1Click();
   });

@@ -119,7 +119,8 @@ std::string TIdHTTP::ReadReply() {
   const int code = Response_.ResponseCode;
   try {
     if (Response_.Location.empty() && code >= 200 && code <= 299) {
-      if (!IsConnected()) throw EIdHTTPUndefinedSituation();
+      // Without the rest of the head nothing says where a body would end.
+      if (Response_.ClosedInHead || !IsConnected()) throw EIdHTTPUndefinedSituation();
       if (code != 204) ReadBody(Response_.Body, false);
       ApplyKeepAlive();
       return Response_.Body;

@@ -159,16 +159,37 @@ void TLineRules::ClearRow(TView line, int digitAt) {
   if (row >= 0) Board_.Drivers[static_cast<size_t>(row)] = TDriverRow();
 }
 
+namespace {
+
+// The rows' names are short: comparing them by hand beats a library call.
+bool SameText(const std::string& a, TView b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < b.size(); ++i)
+    if (a[i] != b[i]) return false;
+  return true;
+}
+
+// Position of " is " (from 1), 0 when there is none; a plain loop over the
+// short rest of a latency line.
+int PosOfIs(TView line) {
+  for (size_t i = 0; i + 4 <= line.size(); ++i)
+    if (line[i] == ' ' && line[i + 1] == 'i' && line[i + 2] == 's' && line[i + 3] == ' ')
+      return static_cast<int>(i) + 1;
+  return 0;
+}
+
+}  // namespace
+
 // "latency for NAME is N". The line is cut by the trigger's length, the name is
 // what stands before " is ", and the latency is what is left after cutting the
 // name's length and four more characters (a blank, the name, a blank and "is"
 // of the untrimmed line).
 void TLineRules::LatencyReported(TView line) {
   DeleteFront(line, static_cast<int>(kLatencyFor.size()));
-  TView name = Trim(Copy(line, 1, Pos(" is ", line) - 1));
+  TView name = Trim(Copy(line, 1, PosOfIs(line) - 1));
   int row = -1;
   for (int r = 0; r < TRaceBoard::kDriverRows && row < 0; ++r)
-    if (Board_.Drivers[static_cast<size_t>(r)].Name == name) row = r;
+    if (SameText(Board_.Drivers[static_cast<size_t>(r)].Name, name)) row = r;
   if (row < 0) return;
   DeleteFront(line, static_cast<int>(name.size()) + 4);
   Board_.Drivers[static_cast<size_t>(row)].Latency.assign(Trim(line));

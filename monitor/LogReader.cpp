@@ -8,7 +8,17 @@ constexpr char kCr = '\r';
 }
 
 TLogReader::TLogReader(TLogFile& file, size_t bufferBytes, size_t maxLineBytes)
-    : File_(file), MaxLineBytes_(maxLineBytes), Buffer_(std::max<size_t>(bufferBytes, 2)) {}
+    : File_(file),
+      MaxLineBytes_(maxLineBytes),
+      Capacity_(std::max<size_t>(bufferBytes, 2)),
+      // Left uninitialised: only bytes read from the file are ever looked at.
+      Storage_(new char[Capacity_]) {}
+
+size_t TLogReader::BufferFor(int64_t bytes) {
+  constexpr size_t kSmallest = 4096;
+  if (bytes >= static_cast<int64_t>(kBufferBytes)) return kBufferBytes;
+  return std::max(kSmallest, static_cast<size_t>(bytes) + 64);
+}
 
 int64_t TLogReader::ReadLogLine(std::string& line) {
   for (;;) {
@@ -27,35 +37,35 @@ int64_t TLogReader::ReadLogLine(std::string& line) {
 
 size_t TLogReader::Fill() {
   if (Begin_ > 0) {
-    std::memmove(Buffer_.data(), Buffer_.data() + Begin_, End_ - Begin_);
+    std::memmove(Storage_.get(), Storage_.get() + Begin_, End_ - Begin_);
     End_ -= Begin_;
     Begin_ = 0;
   }
-  if (End_ == Buffer_.size()) {
+  if (End_ == Capacity_) {
     // One line fills the whole buffer. A CR as its last byte must stay: whether
     // it ends the line depends on the byte after it.
-    Spill(Buffer_[End_ - 1] == kCr ? End_ - 1 : End_);
+    Spill(Storage_[End_ - 1] == kCr ? End_ - 1 : End_);
   }
-  size_t n = File_.Read(Buffer_.data() + End_, Buffer_.size() - End_);
+  size_t n = File_.Read(Storage_.get() + End_, Capacity_ - End_);
   End_ += n;
   AtEnd_ = n == 0;
-  Scanner_.Scan(Buffer_.data(), Buffer_.data() + End_, Hits_);
+  Scanner_.Scan(Storage_.get(), Storage_.get() + End_, Hits_);
   NextHit_ = 0;
   return n;
 }
 
 void TLogReader::Spill(size_t bytes) {
   size_t keep = std::min(bytes, MaxLineBytes_ - std::min(MaxLineBytes_, SpilledText_.size()));
-  SpilledText_.append(Buffer_.data(), keep);
+  SpilledText_.append(Storage_.get(), keep);
   SpilledCount_ += static_cast<int64_t>(bytes);
   Spilled_ = true;
-  std::memmove(Buffer_.data(), Buffer_.data() + bytes, End_ - bytes);
+  std::memmove(Storage_.get(), Storage_.get() + bytes, End_ - bytes);
   End_ -= bytes;
 }
 
 // Ends the line at end (exclusive) and goes on at next.
 void TLogReader::Cut(std::string_view& line, size_t end, size_t next, int64_t& count) {
-  const char* text = Buffer_.data() + Begin_;
+  const char* text = Storage_.get() + Begin_;
   size_t length = end - Begin_;
   if (Spilled_) {
     SpilledText_.append(
@@ -79,13 +89,23 @@ size_t TLogReader::FindCr(size_t from) const {
   constexpr uint64_t kOnes = 0x0101010101010101ull;
   constexpr uint64_t kHighs = 0x8080808080808080ull;
   constexpr uint64_t kCrs = kOnes * static_cast<unsigned char>(kCr);
-  const char* base = Buffer_.data();
+  const char* base = Storage_.get();
   size_t at = from;
   for (; at + 8 <= End_; at += 8) {
     uint64_t bytes;
     std::memcpy(&bytes, base + at, sizeof bytes);
     uint64_t x = bytes ^ kCrs;  // a CR became a zero byte
-    if (((x - kOnes) & ~x & kHighs) != 0) break;
+    // The lowest flag marks the first zero byte exactly; flags above it may not.
+    uint64_t zeros = (x - kOnes) & ~x & kHighs;
+    if (zeros == 0) continue;
+#if !defined(__BYTE_ORDER__) || __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    // The lowest flag alone, moved down to bit 0 of its byte, times a constant
+    // whose top byte then reads that byte's index.
+    uint64_t lowest = (zeros & (0 - zeros)) >> 7;
+    return at + static_cast<size_t>((lowest * 0x0001020304050607ull) >> 56);
+#else
+    break;
+#endif
   }
   for (; at < End_; ++at)
     if (base[at] == kCr) return at;
@@ -93,7 +113,7 @@ size_t TLogReader::FindCr(size_t from) const {
 }
 
 bool TLogReader::TakeLine(std::string_view& line, int64_t& count) {
-  const char* base = Buffer_.data();
+  const char* base = Storage_.get();
   const void* cr = std::memchr(base + Begin_, kCr, End_ - Begin_);
   if (cr != nullptr) {
     size_t at = static_cast<size_t>(static_cast<const char*>(cr) - base);
@@ -114,7 +134,7 @@ bool TLogReader::TakeLine(std::string_view& line, int64_t& count) {
 // and from <= at. When at is the byte dropped after a CR, the start of the line
 // after it (at + 1).
 size_t TLogReader::LineStartOf(size_t from, size_t at) const {
-  const char* base = Buffer_.data();
+  const char* base = Storage_.get();
   size_t past = at;
   while (past > from && base[past - 1] != kCr) --past;
   if (past == from) return from;

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,6 +30,11 @@ class TLogReader {
   // longest line kept to reach their edges with small inputs.
   explicit TLogReader(TLogFile& file, size_t bufferBytes = kBufferBytes,
                       size_t maxLineBytes = kMaxLineBytes);
+
+  // The buffer size for a pass that has bytes new bytes to read: a pass over a
+  // few new lines needs no large buffer (a line longer than the buffer is read
+  // whole all the same).
+  static size_t BufferFor(int64_t bytes);
 
   // The next line, reading the file as needed; returns the bytes consumed, 0 at
   // the end of the file (line is then empty).
@@ -60,7 +66,8 @@ class TLogReader {
 
   TLogFile& File_;
   const size_t MaxLineBytes_;
-  std::vector<char> Buffer_;
+  const size_t Capacity_;
+  std::unique_ptr<char[]> Storage_;
   size_t Begin_ = 0;  // first byte not yet taken; always the start of a line
   size_t End_ = 0;    // end of the buffered bytes
   bool AtEnd_ = false;

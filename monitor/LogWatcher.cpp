@@ -55,7 +55,18 @@ bool TTLog::Pass() {
     before = Board_;
   }
   bool send = ReadLog();
-  bool goOn = Chat_.IsConnected() || ConnectStep();
+  bool connected = Chat_.IsConnected();
+  bool goOn = connected || ConnectStep();
+  // A chat server that has just taken a new sign-on knows nothing of this game server: after a
+  // dropped connection it would otherwise show the server without a status until the log grows,
+  // which on a quiet server can take hours. A pass that could not read the log announces
+  // nothing; the request waits for the next pass that can.
+  if (goOn && !connected) {
+    if (LogRead_)
+      send = true;
+    else
+      Session_.RequestResend();
+  }
   std::string status, drivers;
   bool changed;
   {
@@ -79,9 +90,9 @@ bool TTLog::Pass() {
   return goOn;
 }
 
-// Steps 1 to 7. Returns the send decision. A log that cannot be opened or sized
-// (the game server re-creating it, or holding it locked for a moment) leaves
-// this pass without lines and without a send; the next pass tries again.
+// Reads what is new in the log and returns whether to announce. A log that cannot be opened or
+// sized (the game server re-creating it, or holding it locked for a moment) leaves this pass
+// without lines and without a send; the next pass tries again.
 bool TTLog::ReadLog() {
   struct TCloser {
     TLogFile& File;
@@ -93,6 +104,7 @@ bool TTLog::ReadLog() {
     path = Session_.LogPath;
   }
   int64_t size;
+  LogRead_ = false;
   try {
     File_->Open(path);
   } catch (const EFileError&) {
@@ -104,6 +116,7 @@ bool TTLog::ReadLog() {
   } catch (const EFileError&) {
     return false;
   }
+  LogRead_ = true;
   bool send;
   int64_t offset;
   {
@@ -117,7 +130,7 @@ bool TTLog::ReadLog() {
   // A log that has not grown past the offset costs no read at all.
   if (offset < size) {
     try {
-      ReadLines(offset);
+      ReadLines(offset, size);
     } catch (const EFileError&) {
       // A read that fails part-way keeps what it had read; the pass goes on.
     }
@@ -125,14 +138,15 @@ bool TTLog::ReadLog() {
   return send;
 }
 
-// Step 6: from offset to the end of the file.
-void TTLog::ReadLines(int64_t offset) {
+// From offset to the end of the file.
+void TTLog::ReadLines(int64_t offset, int64_t size) {
   if (offset != 0) File_->Seek(offset);
-  TLogReader reader(*File_);
+  TLogReader reader(*File_, TLogReader::BufferFor(size - offset));
   ReadNewLines(reader, Session_, Board_, Caption_);
 }
 
-// Step 8, when the chat connection is down.
+// Connects when the chat connection is down; the connect signs on before it
+// returns.
 bool TTLog::ConnectStep() {
   std::string host;
   int port;
@@ -154,9 +168,9 @@ bool TTLog::ConnectStep() {
   return true;
 }
 
-// Step 10. A connection that breaks under the announcement is closed and shown
-// as down; the next pass connects again (a new sign-on) and, through the resend
-// request, announces again.
+// Announces the status and the drivers. A connection that breaks under the announcement is closed
+// and shown as down; the next pass connects again (a new sign-on) and, through the resend request,
+// announces again.
 void TTLog::Announce(const std::string& status, const std::string& drivers) {
   try {
     Chat_.SendLine(RoomLine(status));

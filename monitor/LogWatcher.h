@@ -35,9 +35,9 @@ class TTLog : public TThread {
   // True from Start() until the thread body has ended.
   bool Running() const { return !Finished(); }
 
-  // One pass, steps 1 to 10 without the sleep. False when the watcher must end
-  // (the chat server could not be reached). The thread body calls it; tests may
-  // call it on a watcher that was never started.
+  // One pass: read the log, keep the chat connection up, announce. False when
+  // the watcher must end (the chat server could not be reached). The thread
+  // body calls it; tests may call it on a watcher that was never started.
   bool Pass();
 
   // The pause after a pass: RefreshTime milliseconds, 5000 when it is negative.
@@ -48,7 +48,7 @@ class TTLog : public TThread {
 
  private:
   bool ReadLog();
-  void ReadLines(int64_t offset);
+  void ReadLines(int64_t offset, int64_t size);
   bool ConnectStep();
   void Announce(const std::string& status, const std::string& drivers);
 
@@ -59,4 +59,6 @@ class TTLog : public TThread {
   std::unique_ptr<TLogFile> File_;
   // The caption asked for by the lines of this pass; the window gets it after the pass.
   TPassCaption Caption_;
+  // Whether this pass could open and size the log.
+  bool LogRead_ = false;
 };

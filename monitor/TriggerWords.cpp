@@ -5,7 +5,7 @@
 
 namespace {
 
-struct TWordSpec {
+struct TWordEntry {
   const char* Text;
   size_t Length;
   // Offset of the 11-byte window used for skipping, chosen on a long log
@@ -14,7 +14,7 @@ struct TWordSpec {
   unsigned Bit;
 };
 
-constexpr TWordSpec kWords[] = {
+constexpr TWordEntry kWords[] = {
     {"Server: SYNC: 2way:", 19, 0, kWordSync},
     {"Server: Singleton player reset.", 31, 3, kWordSingleton},
     {"created, running...", 19, 7, kWordCreated},
@@ -65,15 +65,15 @@ void TTriggerScanner::Verify(const char* begin, const char* end, const char* win
     int w = 0;
     while (!(candidates & (1u << w))) ++w;
     candidates &= candidates - 1;
-    const TWordSpec& spec = kWords[w];
-    if (window - begin < spec.Window) continue;
-    const char* start = window - spec.Window;
-    if (static_cast<size_t>(end - start) < spec.Length) continue;
+    const TWordEntry& word = kWords[w];
+    if (window - begin < word.Window) continue;
+    const char* start = window - word.Window;
+    if (static_cast<size_t>(end - start) < word.Length) continue;
     // Every word is at least 8 bytes long: its first and last eight bytes,
     // which overlap for the short ones, and the middle of the long ones.
-    if (Load8(start) != Heads_[w] || Load8(start + spec.Length - 8) != Tails_[w]) continue;
-    if (spec.Length > 16 && std::memcmp(start + 8, spec.Text + 8, spec.Length - 16) != 0) continue;
-    hits.push_back({static_cast<uint32_t>(start - begin), spec.Bit});
+    if (Load8(start) != Heads_[w] || Load8(start + word.Length - 8) != Tails_[w]) continue;
+    if (word.Length > 16 && std::memcmp(start + 8, word.Text + 8, word.Length - 16) != 0) continue;
+    hits.push_back({static_cast<uint32_t>(start - begin), word.Bit});
   }
 }
 

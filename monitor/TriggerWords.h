@@ -9,13 +9,13 @@
 // that holds none of these words is one on which no rule fires: the watcher can
 // pass over it without looking further.
 enum TTriggerWord : unsigned {
-  kWordSync = 1u << 0,           // "Server: SYNC: 2way:"            rule 1
-  kWordSingleton = 1u << 1,      // "Server: Singleton player reset." rule 2
-  kWordCreated = 1u << 2,        // "created, running..."            rule 3
-  kWordChanging = 1u << 3,       // "chat: Changing "                rules 4 to 10
-  kWordUser = 1u << 4,           // "Server: User"                   rules 11 and 12
-  kWordDisconnecting = 1u << 5,  // "Server: Disconnecting"          rule 13
-  kWordLatency = 1u << 6,        // "latency for"                    rule 14
+  kWordSync = 1u << 0,           // "Server: SYNC: 2way:"             a race starts
+  kWordSingleton = 1u << 1,      // "Server: Singleton player reset."  the race is over
+  kWordCreated = 1u << 2,        // "created, running..."             the server names itself
+  kWordChanging = 1u << 3,       // "chat: Changing "                 the seven settings
+  kWordUser = 1u << 4,           // "Server: User"                    a player joins or leaves
+  kWordDisconnecting = 1u << 5,  // "Server: Disconnecting"           a player is dropped
+  kWordLatency = 1u << 6,        // "latency for"                     a latency report
 };
 inline constexpr unsigned kAllTriggerWords = (1u << 7) - 1;
 

@@ -1,10 +1,15 @@
 #!/usr/bin/env python3
-"""Draws the small images of the option dialogs' buttons as 16 x 16 icons.
+"""Draws the small images of the option dialogs' buttons as 16 x 16 bitmaps.
 
 "Save" shows a blue floppy disk with a white label and a grey shutter;
 "Cancel" shows a red cross. Both are drawn from a few rectangles and lines, so
-every run writes the same bytes; the .ico files are committed beside the
+every run writes the same bytes; the .bmp files are committed beside the
 dialogs and compiled in by dialogs/dialogs.rc.
+
+Bitmaps rather than icons: each resource script numbers the images of its
+icons from 1, so a second script with icons would clash with the program's own
+icons once both are linked. Magenta (255, 0, 255) marks the transparent
+pixels; the dialogs turn it into a mask when they load the images.
 
 Usage: scripts/make-button-glyphs.py [output folder]   (default: dialogs/res)
 """
@@ -13,7 +18,7 @@ import struct
 import sys
 
 SIZE = 16
-CLEAR = (0, 0, 0, 0)
+CLEAR = (255, 0, 255, 0)
 
 
 def blank():
@@ -48,48 +53,34 @@ def floppy():
 
 def cross():
     p = blank()
-    red = (208, 24, 24, 255)
-    dark = (128, 0, 0, 255)
-    for i in range(2, 14):
-        for x, y in ((i, i), (15 - i, i)):
-            # A thick stroke with a darker rim.
-            for dx in (-1, 0, 1):
-                xx = x + dx
-                if 0 <= xx < SIZE and p[y][xx] != red:
-                    p[y][xx] = red if dx == 0 else dark
-    for i in range(2, 14):
-        p[i][i] = red
-        p[i][15 - i] = red
+    red = (208, 16, 16, 255)
+    # Two strokes, two pixels thick, from corner to corner.
+    for i in range(3, 13):
+        for x in (i, i + 1):
+            p[i][x] = red
+        for x in (15 - i, 14 - i):
+            p[i][x] = red
     return p
 
 
-def ico(pixels):
-    """One 16 x 16 image, 32 bits per pixel with alpha, plus the 1-bit mask."""
-    rows = []
-    for row in reversed(pixels):  # bottom-up
-        rows.append(b"".join(struct.pack("<BBBB", b, g, r, a) for (r, g, b, a) in row))
-    colour = b"".join(rows)
-    mask = b""
+def bmp(pixels):
+    """A 24-bit bottom-up bitmap; transparent pixels in magenta."""
+    rows = b""
     for row in reversed(pixels):
-        bits = 0
-        for x, (_, _, _, a) in enumerate(row):
-            if a == 0:
-                bits |= 1 << (15 - x)
-        mask += struct.pack(">H", bits) + b"\0\0"  # rows padded to 32 bits
-    header = struct.pack("<IiiHHIIiiII", 40, SIZE, SIZE * 2, 1, 32, 0, len(colour) + len(mask),
-                         0, 0, 0, 0)
-    image = header + colour + mask
-    directory = struct.pack("<HHH", 0, 1, 1)
-    entry = struct.pack("<BBBBHHII", SIZE, SIZE, 0, 0, 1, 32, len(image), 6 + 16)
-    return directory + entry + image
+        line = b"".join(struct.pack("<BBB", b, g, r) if a else struct.pack("<BBB", 255, 0, 255)
+                        for (r, g, b, a) in row)
+        rows += line + b"\0" * ((4 - len(line) % 4) % 4)
+    info = struct.pack("<IiiHHIIiiII", 40, SIZE, SIZE, 1, 24, 0, len(rows), 2835, 2835, 0, 0)
+    header = struct.pack("<2sIHHI", b"BM", 14 + len(info) + len(rows), 0, 0, 14 + len(info))
+    return header + info + rows
 
 
 def main():
     out = sys.argv[1] if len(sys.argv) > 1 else os.path.join("dialogs", "res")
     os.makedirs(out, exist_ok=True)
-    for name, pixels in (("Save.ico", floppy()), ("Cancel.ico", cross())):
+    for name, pixels in (("Save.bmp", floppy()), ("Cancel.bmp", cross())):
         with open(os.path.join(out, name), "wb") as f:
-            f.write(ico(pixels))
+            f.write(bmp(pixels))
 
 
 if __name__ == "__main__":

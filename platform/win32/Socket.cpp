@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <climits>
+#include <cstring>
 
 #include "platform/Socket.h"
 #include "platform/win32/SystemError.h"
@@ -42,7 +43,7 @@ class TWinsock {
   using TCloseSocket = int(WSAAPI*)(SOCKET);
   using TGetLastError = int(WSAAPI*)();
 
-  TWinsock(HMODULE library) : Library(library) {}
+  explicit TWinsock(HMODULE library) : Library(library) {}
   ~TWinsock() {
     if (Started) WSACleanup();
     FreeLibrary(Library);

@@ -21,8 +21,8 @@ std::string Env(const std::string& payload) {
 // A connected rig with its receive loop running and the sign-on read off.
 struct TConnectedRig {
   TChatRig Rig;
-  TLoopbackListener Server;
-  std::unique_ptr<TLoopbackPeer> Peer;
+  TChatListener Server;
+  std::unique_ptr<TChatPeer> Peer;
   size_t SignOnBytes = 0;
 
   TConnectedRig() {
@@ -206,7 +206,7 @@ TEST(ChatReceiveLoop, APongThatCannotBeSentIsDropped) {
 
 TEST(ChatCloseChat, WithoutReceiveThreadSaysOnlyQuit) {
   TChatRig rig;
-  TLoopbackListener server;
+  TChatListener server;
   rig.Link.SetTarget("127.0.0.1", server.Port());
   rig.Link.OpenConnection();
   auto peer = server.Accept(kWait);
@@ -224,7 +224,7 @@ TEST(ChatCloseChat, WithTheConnectionClosedSaysNothing) {
   TChatRig rig;
   rig.OnUi([&] { rig.Link.CloseChat(); });  // never connected
 
-  TLoopbackListener server;
+  TChatListener server;
   rig.Connect(server.Port());
   auto peer = server.Accept(kWait);
   ASSERT_TRUE(peer);
@@ -246,7 +246,7 @@ TEST(ChatCloseChat, ServesAHandoverInFlightAtTheMomentOfTheStop) {
   TIdTCPClient client;
   client.ReadTimeout = 5000;  // as IdTCPClient1: the stop is not seen by a time-out here
   TChatLink link(session, client, ui);
-  TLoopbackListener server;
+  TChatListener server;
   link.SetTarget("127.0.0.1", server.Port());
   link.OpenConnection();
   link.StartReceiver();

@@ -19,8 +19,8 @@ std::string Env(const std::string& payload) {
 
 TEST(ChatServerTool, RelaysRoomLinesToTheOtherMembersAndPrintsEachLineWithItsSender) {
   TChatServerProcess server({"--ping-interval", "0"});
-  auto a = TLoopbackPeer::Connect(server.Port());
-  auto b = TLoopbackPeer::Connect(server.Port());
+  auto a = TChatPeer::Connect(server.Port());
+  auto b = TChatPeer::Connect(server.Port());
   ASSERT_TRUE(a && b);
   ASSERT_TRUE(a->Send(Env("/signon\t_A") + Env("/join\tServerList")));
   ASSERT_TRUE(server.WaitForReceivedCount(2, kWait));
@@ -44,7 +44,7 @@ TEST(ChatServerTool, RelaysRoomLinesToTheOtherMembersAndPrintsEachLineWithItsSen
 
 TEST(ChatServerTool, PingsEveryClientWithTwoFieldsAndClosesOnQuit) {
   TChatServerProcess server({"--ping-interval", "50"});
-  auto a = TLoopbackPeer::Connect(server.Port());
+  auto a = TChatPeer::Connect(server.Port());
   ASSERT_TRUE(a);
   std::string got = a->ReadLines(2, kWait);
   ASSERT_GE(CountLines(got), 2u);
@@ -64,7 +64,7 @@ TEST(ChatServerTool, PingsEveryClientWithTwoFieldsAndClosesOnQuit) {
 
 TEST(ChatServerTool, ControlChannelClosesRefusesHangsUpAndSendsRawBytes) {
   TChatServerProcess server({"--ping-interval", "0"});
-  auto a = TLoopbackPeer::Connect(server.Port());
+  auto a = TChatPeer::Connect(server.Port());
   ASSERT_TRUE(a);
   ASSERT_TRUE(server.WaitForOutput("#1 connected", kWait));
   ASSERT_TRUE(server.Command("send #1 a\\tb>\\r\\n\\x01"));
@@ -75,15 +75,15 @@ TEST(ChatServerTool, ControlChannelClosesRefusesHangsUpAndSendsRawBytes) {
   EXPECT_TRUE(a->WaitForClose(kWait));
 
   ASSERT_TRUE(server.Command("refuse"));
-  EXPECT_EQ(TLoopbackPeer::Connect(server.Port()), nullptr);
+  EXPECT_EQ(TChatPeer::Connect(server.Port()), nullptr);
   ASSERT_TRUE(server.Command("listen"));
   ASSERT_TRUE(server.Command("hangup on"));
-  auto b = TLoopbackPeer::Connect(server.Port());
+  auto b = TChatPeer::Connect(server.Port());
   ASSERT_TRUE(b);
   EXPECT_TRUE(b->WaitForClose(kWait));
   ASSERT_TRUE(server.Command("hangup off"));
   ASSERT_TRUE(server.Command("silent on"));
-  auto c = TLoopbackPeer::Connect(server.Port());
+  auto c = TChatPeer::Connect(server.Port());
   ASSERT_TRUE(c);
   ASSERT_TRUE(c->Send(Env("/signon\t_C")));
   ASSERT_TRUE(server.WaitForReceivedCount(1, kWait));

@@ -25,7 +25,7 @@ TTrackList StockTracks() {
 
 TEST(ChatSignOn, SendsSignonJoinTracksAndCarsInsideTheConnect) {
   TChatRig rig;
-  TLoopbackListener server;
+  TChatListener server;
   rig.Session.ServerName = "_Gull_Bay_Racing";
   rig.Session.TrackNames = StockTracks();
   rig.Session.TrackNames[1] = "  Gull Point  ";
@@ -53,7 +53,7 @@ TEST(ChatSignOn, SendsSignonJoinTracksAndCarsInsideTheConnect) {
 
 TEST(ChatSignOn, EmptyServerNameAndEmptyListsKeepTheirPlaces) {
   TChatRig rig;
-  TLoopbackListener server;
+  TChatListener server;
   rig.Session.TrackNames = {"Torvane", "   ", "", "", "", "", "", ""};
 
   rig.Link.SetTarget("127.0.0.1", server.Port());
@@ -103,7 +103,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ChatSignOn, ListsAreSentAgainOnlyWhileConnected) {
   TChatRig rig;
-  TLoopbackListener server;
+  TChatListener server;
   rig.Session.TrackNames = StockTracks();
   // Never connected: confirming a dialog sends nothing and shows nothing.
   rig.OnUi([&] {
@@ -144,7 +144,7 @@ TEST(ChatSignOn, ListsAreSentAgainOnlyWhileConnected) {
 
 TEST(ChatSignOn, LineBreaksInAPayloadGoOutAsBlanksSoEachPayloadIsOneLine) {
   TChatRig rig;
-  TLoopbackListener server;
+  TChatListener server;
   // A name from a log with LF-only line ends, and a car name trying to smuggle
   // a second chat command onto the wire.
   rig.Session.ServerName = "_Bay\nRacing";

@@ -44,6 +44,10 @@ struct ReplyCase {
   std::string MyIp;
 };
 
+inline void PrintTo(const ReplyCase& c, std::ostream* os) {
+  *os << c.Name;
+}
+
 class DirectoryReplyValues : public ::testing::TestWithParam<ReplyCase> {};
 
 TEST_P(DirectoryReplyValues, TakesValuesAsTheyStand) {

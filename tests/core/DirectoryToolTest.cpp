@@ -60,6 +60,10 @@ struct ModeCase {
   std::string Message;
 };
 
+inline void PrintTo(const ModeCase& c, std::ostream* os) {
+  *os << c.Name;
+}
+
 class DirectoryToolModes : public DirectoryTool, public ::testing::WithParamInterface<ModeCase> {};
 
 TEST_P(DirectoryToolModes, FailureLeavesTheSessionForAnotherTry) {
@@ -116,6 +120,10 @@ struct QueryCase {
   std::string Target;
   int Status;
 };
+
+inline void PrintTo(const QueryCase& c, std::ostream* os) {
+  *os << c.Name;
+}
 
 class DirectoryToolQueries : public DirectoryTool,
                              public ::testing::WithParamInterface<QueryCase> {};

@@ -140,6 +140,19 @@ TEST_F(Watcher, ResendRequestAnnouncesAnUnchangedLogOnce) {
   EXPECT_TRUE(Said().empty());
 }
 
+TEST_F(Watcher, ReconnectAfterADroppedConnectionAnnouncesAnUnchangedLog) {
+  Append(kHistory);
+  Log_->Pass();
+  Said();
+  Chat.SetConnected(false);  // the receive loop met the chat server's close
+  EXPECT_TRUE(Log_->Pass());
+  EXPECT_EQ(Said(),
+            (std::vector<std::string>{"<sign-on>", "STATUS: 127.0.0.1 IN_RACE Gull Point 3 ARCADE",
+                                      "DRIVERS: Bob Big_Al"}));
+  Log_->Pass();
+  EXPECT_TRUE(Said().empty());
+}
+
 TEST_F(Watcher, GrownLogIsReadFromTheOffsetAndAnnounced) {
   Append(kHistory);
   Log_->Pass();
@@ -262,7 +275,8 @@ TEST_F(Watcher, MissingLogSkipsTheReadingButKeepsTheConnectionAndTheResendReques
   Chat.SetConnected(false);
   Session.RequestResend();
   EXPECT_TRUE(Log_->Pass());
-  EXPECT_EQ(Said(), (std::vector<std::string>{"<sign-on>"}));  // connects, announces nothing
+  // Connects, announces nothing; the reconnect's announcement waits with the request.
+  EXPECT_EQ(Said(), (std::vector<std::string>{"<sign-on>"}));
   EXPECT_EQ(BoardNow(), before);
   EXPECT_EQ(Session.ReadOffset, offset);
   EXPECT_EQ(Session.LastLogSize, size);

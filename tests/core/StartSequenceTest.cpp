@@ -107,6 +107,10 @@ struct BodyCase {
   TLookupFields After;
 };
 
+inline void PrintTo(const BodyCase& c, std::ostream* os) {
+  *os << c.Name;
+}
+
 class StartSequenceBodies : public LookupFixture, public ::testing::WithParamInterface<BodyCase> {};
 
 TEST_P(StartSequenceBodies, TakesValuesAsTheyStand) {
@@ -173,6 +177,10 @@ struct FailureCase {
   std::string Reply;
   std::string Message;
 };
+
+inline void PrintTo(const FailureCase& c, std::ostream* os) {
+  *os << c.Name;
+}
 
 class StartSequenceFailures : public LookupFixture,
                               public ::testing::WithParamInterface<FailureCase> {};

@@ -209,3 +209,60 @@ TEST(LineClientStress, ThreadsReadWriteCloseAndReconnectWithoutFaults) {
       linesRead, connectionsSeen.size(), linesWritten.load(), intactLines.load(),
       serverConnections.load(), summary.c_str());
 }
+
+// A reader already waiting when another thread closes and reconnects must not
+// take bytes of the new connection: the old socket's descriptor stays its own
+// until the reader has let go, even though the system hands out the same
+// number to the new socket at once.
+TEST(LineClientConcurrency, WaitingReaderOfAClosedConnectionNeverReadsTheNextOne) {
+  TLoopbackServer server;
+  TIdTCPClient client;
+  client.Host = "127.0.0.1";
+  client.Port = server.Port();
+  client.ReadTimeout = 0;  // only the close can end the wait
+  client.OpenConnection();
+  TLoopbackPeer first = server.Accept();
+
+  std::string outcome;
+  std::thread reader([&] {
+    try {
+      outcome = std::string("read ") + client.ReceiveChar();
+    } catch (const EIdException& e) {
+      outcome = e.what();
+    }
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  client.CloseConnection();
+  client.OpenConnection();
+  TLoopbackPeer second = server.Accept();
+  second.Send("n");
+  reader.join();
+  EXPECT_TRUE(outcome == "Disconnected." || outcome == "Not Connected") << outcome;
+  client.ReadTimeout = 5000;
+  EXPECT_EQ(client.ReceiveChar(), 'n');
+}
+
+TEST(LineClientConcurrency, CloseFromAnotherThreadEndsAReadWithoutTimeLimit) {
+  TLoopbackServer server;
+  TIdTCPClient client;
+  client.Host = "127.0.0.1";
+  client.Port = server.Port();
+  client.OpenConnection();
+  TLoopbackPeer peer = server.Accept();
+  std::string outcome;
+  auto begin = std::chrono::steady_clock::now();
+  std::thread reader([&] {
+    try {
+      client.ReceiveLine();
+      outcome = "line";
+    } catch (const EIdException& e) {
+      outcome = e.what();
+    }
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  client.CloseConnection();
+  reader.join();
+  EXPECT_TRUE(outcome == "Disconnected." || outcome == "Not Connected") << outcome;
+  EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(4));
+  EXPECT_TRUE(peer.WaitForClose());
+}

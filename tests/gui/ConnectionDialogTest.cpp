@@ -40,9 +40,10 @@ const TPlace kPlaces[] = {
     {Id::kIdGroupBox2, "Chat Server", 8, 128, 273, 121},
     {Id::kIdCBAutoChat, "Obtain Automaticly Data of Chat Server", 16, 152, 217, 17},
     {Id::kIdCBStaticChat, "Specify Data of Chat Server", 16, 176, 163, 17},
-    {Id::kIdLChatIp, "IP/DNS Address", 16, 200, 79, 13},
+    // Labels take the width of their text (79 and 59 in the genuine font).
+    {Id::kIdLChatIp, "IP/DNS Address", 16, 200, -1, 13},
     {Id::kIdEChatIp, "", 104, 197, 169, 21},
-    {Id::kIdLChatPort, "Port Number", 16, 224, 59, 13},
+    {Id::kIdLChatPort, "Port Number", 16, 224, -1, 13},
     {Id::kIdEChatPort, "", 104, 221, 169, 21},
     {Id::kIdBitBtn1, "Save", 40, 256, 75, 25},
     {Id::kIdBitBtn2, "Cancel", 176, 256, 75, 25},
@@ -88,7 +89,7 @@ TEST_F(ConnectionDialogTest, Form_EveryControlSitsAtItsPlaceWithItsCaption) {
     RECT r = ClientPlace(control);
     EXPECT_EQ(r.left, p.Left) << p.Caption;
     EXPECT_EQ(r.top, p.Top) << p.Caption;
-    EXPECT_EQ(r.right - r.left, p.Width) << p.Caption;
+    EXPECT_EQ(r.right - r.left, p.Width >= 0 ? p.Width : TextWidth(control)) << p.Caption;
     EXPECT_EQ(r.bottom - r.top, p.Height) << p.Caption;
     EXPECT_EQ(WindowText(control), p.Caption);
   }
@@ -97,12 +98,24 @@ TEST_F(ConnectionDialogTest, Form_EveryControlSitsAtItsPlaceWithItsCaption) {
   EXPECT_EQ(dialog->BitBtn2, Control(dialog->Form.Handle(), IDCANCEL));
 }
 
-TEST_F(ConnectionDialogTest, Form_ButtonsCarryTheirImages) {
+TEST_F(ConnectionDialogTest, Form_ButtonsCarryTheirOwnImages) {
   auto dialog = Open("AUTO", "AUTO", 7777);
-  for (HWND button : {dialog->BitBtn1, dialog->BitBtn2}) {
+  for (HWND button : {dialog->BitBtn1, dialog->BitBtn2})
     EXPECT_EQ(GetWindowLongPtrA(button, GWL_STYLE) & BS_TYPEMASK, BS_OWNERDRAW);
-    EXPECT_NE(GetPropA(button, "OrvaneGlyph"), nullptr) << "image resource not found";
-  }
+  // The floppy disk and the cross, with their clear corners: not some other
+  // image of the program under the same number.
+  TGlyphPixels save(dialog->BitBtn1);
+  ASSERT_TRUE(save.Loaded);
+  EXPECT_EQ(save.Colour(2, 6), RGB(32, 64, 160));
+  EXPECT_EQ(save.Colour(5, 9), RGB(250, 250, 250));
+  EXPECT_EQ(save.Colour(5, 10), RGB(150, 150, 170));
+  EXPECT_TRUE(save.Clear(0, 0));
+  EXPECT_FALSE(save.Clear(2, 6));
+  TGlyphPixels cancel(dialog->BitBtn2);
+  ASSERT_TRUE(cancel.Loaded);
+  EXPECT_EQ(cancel.Colour(3, 3), RGB(208, 16, 16));
+  EXPECT_FALSE(cancel.Clear(3, 3));
+  EXPECT_TRUE(cancel.Clear(8, 3));
 }
 
 TEST_F(ConnectionDialogTest, LoadValues_AutoSelectsTheAutomaticAddress) {
@@ -257,17 +270,17 @@ TEST_F(ConnectionDialogTest, Save_AutomaticChoicesWriteAuto) {
 TEST_F(ConnectionDialogTest, Save_HostNameAndChatAddressAreTakenUnchecked) {
   auto dialog = Open("AUTO", "AUTO", 7777);
   dialog->CBDnsClick();
-  SetText(dialog->ELocDns, " my host ");
+  SetText(dialog->ELocDns, "my  host");
   dialog->CBStaticChatClick();
   SetText(dialog->EChatIp, "not an address at all");
   SetText(dialog->EChatPort, "$FF");
   dialog->BitBtn1Click();
   EXPECT_EQ(dialog->Form.ModalResult(), IDOK);
   EXPECT_TRUE(Shown().empty());
-  EXPECT_NE(Ini().find("\r\nMYIP= my host \r\n"), std::string::npos) << Ini();
+  EXPECT_NE(Ini().find("\r\nMYIP=my  host\r\n"), std::string::npos) << Ini();
   EXPECT_EQ(Key("SERVER", "IPADDRCHATSERVER"), "not an address at all");
   EXPECT_EQ(dialog->Values().Port, 255);
-  EXPECT_EQ(dialog->Values().Local, " my host ");
+  EXPECT_EQ(dialog->Values().Local, "my  host");
 }
 
 class PortRefused : public ConnectionDialogTest,
@@ -330,12 +343,13 @@ TEST_F(ConnectionDialogTest, Save_WithoutTheSettingsFileSaysSoAndStillClosesWith
 
 TEST_F(ConnectionDialogTest, Save_FailedWriteShowsTheErrorBoxAndStaysOpen) {
   auto dialog = Open("AUTO", "AUTO", 7777);
-  MakeIniReadOnly();
   std::string before = Ini();
+  LockIni();
   // Through the button, so the error passes the dialog's own handling.
   Press(dialog->BitBtn1);
   EXPECT_EQ(dialog->Form.ModalResult(), 0);
   EXPECT_EQ(Shown(), std::vector<std::string>{"error: Unable to write to ./Brennak.ini."});
+  UnlockIni();
   EXPECT_EQ(Ini(), before);
   EXPECT_EQ(dialog->Values().Local, "AUTO");
 }

@@ -32,7 +32,7 @@ class TDialogTest : public ::testing::Test {
     WriteFileBytes(Dir.File("Brennak.ini"), kSettings);
   }
   void TearDown() override {
-    SetFileAttributesA(Dir.File("Brennak.ini").c_str(), FILE_ATTRIBUTE_NORMAL);
+    UnlockIni();
     Cwd.reset();
   }
 
@@ -44,8 +44,16 @@ class TDialogTest : public ::testing::Test {
                                        sizeof buffer, Dir.File("Brennak.ini").c_str());
     return std::string(buffer, n);
   }
-  void MakeIniReadOnly() {
-    SetFileAttributesA(Dir.File("Brennak.ini").c_str(), FILE_ATTRIBUTE_READONLY);
+  // Another program holds the file open without sharing it: it still exists,
+  // but no write gets through until UnlockIni.
+  void LockIni() {
+    Lock = CreateFileA(Dir.File("Brennak.ini").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(Lock, INVALID_HANDLE_VALUE);
+  }
+  void UnlockIni() {
+    if (Lock != INVALID_HANDLE_VALUE) CloseHandle(Lock);
+    Lock = INVALID_HANDLE_VALUE;
   }
   void RemoveIni() { DeleteFileA(Dir.File("Brennak.ini").c_str()); }
   std::vector<std::string> Shown() const { return Boxes.Shown(); }
@@ -53,6 +61,7 @@ class TDialogTest : public ::testing::Test {
   TTempDir Dir;
   std::unique_ptr<TWorkingDirectory> Cwd;
   TRecordingMessageBox Boxes;
+  HANDLE Lock = INVALID_HANDLE_VALUE;
 };
 
 // The text after replacing one key's line "KEY=old" by "KEY=new".

@@ -100,3 +100,49 @@ void SetText(HWND control, const std::string& text) {
 void Press(HWND button) {
   SendMessageA(button, BM_CLICK, 0, 0);
 }
+
+int TextWidth(HWND control) {
+  HDC dc = GetDC(control);
+  HGDIOBJ previous =
+      SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)));
+  std::string text = WindowText(control);
+  SIZE size = {};
+  GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
+  SelectObject(dc, previous);
+  ReleaseDC(control, dc);
+  return size.cx;
+}
+
+namespace {
+bool ReadBitmap(HBITMAP bitmap, unsigned* pixels) {
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = 16;
+  info.bmiHeader.biHeight = -16;  // top-down
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  HDC dc = GetDC(nullptr);
+  int rows = GetDIBits(dc, bitmap, 0, 16, pixels, &info, DIB_RGB_COLORS);
+  ReleaseDC(nullptr, dc);
+  return rows == 16;
+}
+}  // namespace
+
+TGlyphPixels::TGlyphPixels(HWND button) {
+  auto glyph = static_cast<HICON>(GetPropA(button, "OrvaneGlyph"));
+  ICONINFO info = {};
+  if (!glyph || !GetIconInfo(glyph, &info)) return;
+  Loaded = info.hbmColor && ReadBitmap(info.hbmColor, Colour_) && ReadBitmap(info.hbmMask, Mask_);
+  if (info.hbmColor) DeleteObject(info.hbmColor);
+  if (info.hbmMask) DeleteObject(info.hbmMask);
+}
+
+COLORREF TGlyphPixels::Colour(int x, int y) const {
+  unsigned bgr = Colour_[y * 16 + x];
+  return RGB((bgr >> 16) & 0xFF, (bgr >> 8) & 0xFF, bgr & 0xFF);
+}
+
+bool TGlyphPixels::Clear(int x, int y) const {
+  return (Mask_[y * 16 + x] & 0xFFFFFF) != 0;
+}

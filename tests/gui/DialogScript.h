@@ -46,3 +46,17 @@ bool IsChecked(HWND button);
 void SetText(HWND control, const std::string& text);
 // A click as the user makes it: the button's own press and release.
 void Press(HWND button);
+// The width of a control's text in the control's font.
+int TextWidth(HWND control);
+
+// The 16 x 16 image an image button draws, read back pixel by pixel.
+struct TGlyphPixels {
+  explicit TGlyphPixels(HWND button);
+  bool Loaded = false;
+  COLORREF Colour(int x, int y) const;
+  bool Clear(int x, int y) const;
+
+ private:
+  unsigned Colour_[16 * 16] = {};
+  unsigned Mask_[16 * 16] = {};
+};

@@ -25,6 +25,14 @@ class ShutdownTest : public TGuiTest {
     EXPECT_EQ(start, bytes.size()) << "unfinished last line";
     return lines;
   }
+  // A ping's line is followed by the rest that the pong carried.
+  static void ExpectEveryPingFollowedByItsRest(const std::vector<std::string>& lines) {
+    for (size_t i = 0; i < lines.size(); ++i)
+      if (lines[i].find("/ping") != std::string::npos) {
+        ASSERT_LT(i + 1, lines.size());
+        EXPECT_EQ(lines[i + 1].find("<message"), std::string::npos) << "no rest after a ping";
+      }
+  }
   static size_t CountContaining(const std::vector<std::string>& lines, const std::string& text) {
     size_t n = 0;
     for (const auto& line : lines) n += line.find(text) != std::string::npos;
@@ -51,11 +59,7 @@ TEST_F(ShutdownTest, Exit_SaysQuitLastAndLeavesEveryMessageInTheResponseFile) {
   size_t pongs = 0;
   for (const auto& line : received) pongs += line.find("/pong") != std::string::npos;
   EXPECT_EQ(CountContaining(lines, "/ping"), pongs);
-  for (size_t i = 0; i < lines.size(); ++i)
-    if (lines[i].find("/ping") != std::string::npos) {
-      ASSERT_LT(i + 1, lines.size());
-      EXPECT_EQ(lines[i + 1].find("<message"), std::string::npos) << "no rest after a ping";
-    }
+  ExpectEveryPingFollowedByItsRest(lines);
 }
 
 TEST_F(ShutdownTest, ExitWhileTheWatcherSleeps_ShowsTheNoticeUntilEverythingStopped) {
@@ -125,9 +129,14 @@ TEST_F(ShutdownTest, WatcherEndedByAFailedConnect_StillLeavesACompleteResponseFi
   ASSERT_TRUE(RunUntil([&] { return form.Session.LogThread->Finished() && !Shown().empty(); }));
   ExitProgram();
   EXPECT_EQ(Shown(), std::vector<std::string>{"message: Cannot connect to chat server"});
+  // Every ping whose answer reached the chat server is in the file, each with
+  // the rest it was answered with. (A pong written as the server closed may
+  // not have been read there, so the file can hold more pings than that.)
   size_t pongs = server.CountOutput("/pong");
   auto lines = ResponseLines();
-  EXPECT_EQ(CountContaining(lines, "/ping"), pongs);
+  EXPECT_GE(pongs, 2u);
+  EXPECT_GE(CountContaining(lines, "/ping"), pongs);
+  ExpectEveryPingFollowedByItsRest(lines);
 }
 
 }  // namespace

@@ -54,6 +54,17 @@ std::string FontFace(HWND control, LONG* height = nullptr) {
   return lf.lfFaceName;
 }
 
+// The text colour the window sets when control asks how to draw its caption.
+COLORREF CaptionColour(HWND window, HWND control) {
+  HDC dc = CreateCompatibleDC(nullptr);
+  SetTextColor(dc, RGB(1, 2, 3));
+  SendMessageA(window, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+               reinterpret_cast<LPARAM>(control));
+  COLORREF colour = GetTextColor(dc);
+  DeleteDC(dc);
+  return colour;
+}
+
 std::string MenuText(HMENU menu, UINT position) {
   char buffer[64] = {};
   GetMenuStringA(menu, position, buffer, sizeof buffer, MF_BYPOSITION);
@@ -100,6 +111,10 @@ TEST_F(StartupTest, AfterStart_RedLampReconnectEnabledAndAvailableInGreen) {
   EXPECT_EQ(Text(form.CBRace), "Available");
   EXPECT_FALSE(Checked(form.CBRace));
   EXPECT_EQ(form.RaceColour(), RGB(0, 128, 0));
+  // The colours the window hands the controls when they draw their captions.
+  EXPECT_EQ(CaptionColour(form.Handle(), form.CBRace), RGB(0, 128, 0));
+  EXPECT_EQ(CaptionColour(form.Handle(), form.lchat), RGB(255, 0, 0));
+  EXPECT_EQ(CaptionColour(form.Handle(), form.Label1), GetSysColor(COLOR_WINDOWTEXT));
   EXPECT_EQ(Text(form.Handle()), "Server Status");
   EXPECT_TRUE(form.Session.LogThread);
   EXPECT_TRUE(std::filesystem::exists(Dir.File("response.txt")));
@@ -188,6 +203,8 @@ TEST_F(StartupTest, Controls_StandAtTheirPlacesInTheirFont) {
   // The driver grid: 4 x 8, no title row, no scroll bars, read-only.
   EXPECT_EQ(form.SGRacer.ColCount(), 4);
   EXPECT_EQ(form.SGRacer.RowCount(), 8);
+  const int widths[] = {64, 127, 114, 64};
+  for (int col = 0; col < 4; ++col) EXPECT_EQ(form.SGRacer.ColWidth(col), widths[col]);
   LONG gridStyle = GetWindowLongA(form.SGRacer.Handle(), GWL_STYLE);
   EXPECT_FALSE(gridStyle & (WS_HSCROLL | WS_VSCROLL));
 

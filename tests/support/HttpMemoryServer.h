@@ -25,10 +25,16 @@ class THttpMemoryRig {
   // A peer for the next connect that sends these chunks; closes after them when close is set.
   std::shared_ptr<TMemoryPeer> Peer(const std::vector<std::string>& chunks, bool close = false) {
     std::shared_ptr<TMemoryPeer> peer = Stack->AddPeer();
-    for (const std::string& c : chunks) peer->Feed(c);
+    // Large chunks go in pieces, as TCP would deliver them; the memory peer
+    // moves the rest of a chunk forward on every receive.
+    for (const std::string& c : chunks) {
+      for (size_t at = 0; at < c.size(); at += kMaxPiece) peer->Feed(c.substr(at, kMaxPiece));
+    }
     if (close) peer->Close();
     return peer;
   }
+
+  static constexpr size_t kMaxPiece = 65536;
 
   size_t Connects() const { return Stack->Connects().size(); }
 

@@ -59,17 +59,17 @@ inline int ReferenceDigit(const std::string& line, int i) {
 inline void ReferenceRules(std::string& line, TReferenceState& s) {
   auto has = [&line](const char* text) { return Str::Pos(text, line) != 0; };
   TRaceBoard& b = s.Board;
-  // 1, 2
+  // A race starts; the race is over.
   if (has("Server: SYNC: 2way:")) b.InRace = true;
   if (has("Server: Singleton player reset.")) b.InRace = false;
-  // 3
+  // The server names itself.
   if (has("created, running...")) {
     Str::Delete(line, 1, Str::Pos("\"", line));
     Str::Delete(line, Str::Pos("\"", line), static_cast<int>(line.size()));
     s.Caption = "Server Status: " + line;
     s.ServerName = "_" + Str::BlanksToUnderscores(line);
   }
-  // 4
+  // Realism.
   if (has("chat: Changing realism to")) {
     if (has("arcade"))
       s.CurrentRealism = 0;
@@ -78,7 +78,7 @@ inline void ReferenceRules(std::string& line, TReferenceState& s) {
     else if (has("simulation"))
       s.CurrentRealism = 2;
   }
-  // 5
+  // Track.
   if (has("chat: Changing track")) {
     for (int i = 0; i < 8; ++i)
       if (has(std::to_string(i + 1).c_str())) {
@@ -86,7 +86,7 @@ inline void ReferenceRules(std::string& line, TReferenceState& s) {
         break;
       }
   }
-  // 6
+  // Race type.
   if (has("chat: Changing race_type")) {
     if (has("sprint"))
       b.SetRaceLength(0);
@@ -97,7 +97,7 @@ inline void ReferenceRules(std::string& line, TReferenceState& s) {
     else if (has("insane"))
       b.SetRaceLength(3);
   }
-  // 7
+  // AI strength.
   if (has("chat: Changing ai_strength")) {
     if (has("easy ai"))
       b.SetAIStrength(0);
@@ -106,24 +106,24 @@ inline void ReferenceRules(std::string& line, TReferenceState& s) {
     else if (has("hard ai"))
       b.SetAIStrength(2);
   }
-  // 8
+  // AI car count.
   if (has("chat: Changing ai car count"))
     b.AICount = Str::Copy(line, static_cast<int>(line.size()), 1);
-  // 9
+  // Damage.
   if (has("chat: Changing damage_on")) {
     if (has("damage off"))
       b.Damage = false;
     else if (has("damage on"))
       b.Damage = true;
   }
-  // 10
+  // Reverse.
   if (has("chat: Changing is_reversed")) {
     if (has("forward"))
       b.Reverse = false;
     else if (has("reversed"))
       b.Reverse = true;
   }
-  // 11
+  // A player joins.
   if (has("Server: User Connected:")) {
     Str::Delete(line, 1, 23);
     int row = ReferenceDigit(line, Str::Pos("(", line) + 1);
@@ -134,17 +134,17 @@ inline void ReferenceRules(std::string& line, TReferenceState& s) {
       d.Address = Str::Trim(Str::Copy(line, Str::Pos("@", line) + 2, 16));
     }
   }
-  // 12
+  // A player leaves.
   if (has("Server: User")) {
     int row = ReferenceDigit(line, Str::Pos("(", line) + 1);
     if (row >= 0 && row <= 7) b.Drivers[static_cast<size_t>(row)] = TDriverRow();
   }
-  // 13
+  // A player is dropped.
   if (has("Server: Disconnecting")) {
     int row = ReferenceDigit(line, Str::Pos("(", line) - 2);
     if (row >= 0 && row <= 7) b.Drivers[static_cast<size_t>(row)] = TDriverRow();
   }
-  // 14
+  // A latency report.
   if (has("latency for")) {
     Str::Delete(line, 1, 11);
     std::string name = Str::Trim(Str::Copy(line, 1, Str::Pos(" is ", line) - 1));

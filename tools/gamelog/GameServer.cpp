@@ -169,9 +169,11 @@ std::string TGameServer::Chatter() {
                     Pick(300));
     case 7:
       return Format("net: client %d acked sequence %d", slot < 0 ? 0 : slot, Pick(65536));
-    default:
+    default: {
+      int players = PresentCount();
       return Format("Server: vote %s by %d of %d players", Chance(50) ? "passed" : "failed",
-                    Pick(8), 1 + PresentCount());
+                    Pick(players + 1), players);
+    }
   }
 }
 

@@ -1,0 +1,134 @@
+// The watcher following logs written by tools/gamelog, the make-believe game
+// server, as a separate process: a long history, a live server appending while
+// the watcher runs, and a restart that replaces the log.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "chat/Envelope.h"
+#include "monitor/BoardReset.h"
+#include "monitor/LogWatcher.h"
+#include "monitor/StatusLines.h"
+#include "support/TempDir.h"
+#include "support/WatcherDescribe.h"
+#include "support/WatcherFakes.h"
+#include "support/WatcherReference.h"
+
+namespace {
+
+void GameLog(const std::string& dir, const std::string& options) {
+  std::string command =
+      "cd '" + dir + "' && '" + std::string(ORVANE_TOOLS_DIR) + "/gamelog' " + options;
+  ASSERT_EQ(std::system(command.c_str()), 0) << command;
+}
+
+// The log on disk; records where each pass of the watcher stopped reading.
+class TRecordingLogFile : public TSharedLogFile {
+ public:
+  explicit TRecordingLogFile(TSession& session) : Session_(session) {}
+  void Close() override {
+    TSharedLogFile::Close();
+    std::lock_guard<std::mutex> lock(Session_.StateLock);
+    if (Stops.empty() || Stops.back() != Session_.ReadOffset) Stops.push_back(Session_.ReadOffset);
+  }
+  std::vector<int64_t> Stops;  // read only after the watcher has ended
+
+ private:
+  TSession& Session_;
+};
+
+class GameLogWatch : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Session.LogPath = Dir.File("strakon.log");
+    Session.TrackNames = TReferenceState().TrackNames;
+    auto file = std::make_unique<TRecordingLogFile>(Session);
+    File = file.get();
+    Chat.SetConnected(true);
+    Log_ = std::make_unique<TTLog>(Session, Board, Chat, Window, std::move(file));
+  }
+
+  // Waits (bounded) until the watcher has read the log to its end.
+  void CatchUp() {
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    int64_t size = static_cast<int64_t>(ReadFileBytes(Session.LogPath).size());
+    for (;;) {
+      {
+        std::lock_guard<std::mutex> lock(Session.StateLock);
+        if (Session.ReadOffset == size && Session.LastLogSize == size) return;
+      }
+      ASSERT_LT(std::chrono::steady_clock::now(), until) << "the watcher did not catch up";
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+  }
+
+  // The plain reference reading of a log, cut where the watcher's passes
+  // stopped; a restart (a stop lower than the one before) resets the board
+  // and carries on in the next log.
+  TReferenceState Replay(const std::vector<std::string>& logs) {
+    TReferenceState state;
+    TSession defaults;
+    defaults.TrackNames = state.TrackNames;
+    ResetBoard(state.Board, defaults);
+    size_t current = 0;
+    TReferenceLog log;
+    for (size_t i = 0; i < File->Stops.size(); ++i) {
+      if (i > 0 && File->Stops[i] < File->Stops[i - 1]) {
+        ++current;
+        ResetBoard(state.Board, defaults);
+        log = TReferenceLog();
+      }
+      log.Bytes = logs.at(current).substr(0, static_cast<size_t>(File->Stops[i]));
+      ReferenceReadAll(log, state);
+    }
+    state.Board.SetRealism(state.CurrentRealism);
+    return state;
+  }
+
+  TTempDir Dir;
+  TSession Session;
+  TRaceBoard Board;
+  TFakeChat Chat;
+  TFakeWindow Window;
+  TRecordingLogFile* File = nullptr;
+  std::unique_ptr<TTLog> Log_;
+};
+
+TEST_F(GameLogWatch, LongHistoryLeavesTheBoardThePlainReadingLeaves) {
+  GameLog(Dir.Path(), "--lines 200000 --seed 7");
+  ASSERT_TRUE(Log_->Pass());
+  TReferenceState reference = Replay({ReadFileBytes(Session.LogPath)});
+  EXPECT_EQ(DescribeBoard(Board), DescribeBoard(reference.Board));
+  EXPECT_EQ(Session.ServerName, "_Gull_Point_Racing");
+  EXPECT_EQ(Session.ReadOffset, static_cast<int64_t>(ReadFileBytes(Session.LogPath).size()));
+  EXPECT_EQ(Chat.Sent(),
+            (std::vector<std::string>{RoomLine(StatusLine(reference.Board, Session.LocalAddress)),
+                                      RoomLine(DriversLine(reference.Board))}));
+}
+
+TEST_F(GameLogWatch, FollowsALiveServerAndItsRestart) {
+  Session.RefreshTime = 5;
+  Log_->Start();
+  GameLog(Dir.Path(), "--live 2000 --lines 3000 --seed 3");
+  CatchUp();
+  std::string first = ReadFileBytes(Session.LogPath);
+  // A restart that replaces the log with a new, shorter one.
+  GameLog(Dir.Path(), "--recreate --live 2000 --lines 400 --seed 4 --name 'Harbour Night'");
+  CatchUp();
+  Log_->Terminate();
+  Log_->WaitFor();
+  std::string second = ReadFileBytes(Session.LogPath);
+  ASSERT_GT(File->Stops.size(), 10u);  // the watcher read the live log pass by pass
+  TReferenceState reference = Replay({first, second});
+  EXPECT_EQ(DescribeBoard(Board), DescribeBoard(reference.Board));
+  EXPECT_EQ(Session.ServerName, "_Harbour_Night");
+  EXPECT_EQ(Session.ReadOffset, static_cast<int64_t>(second.size()));
+}
+
+}  // namespace
