@@ -55,6 +55,7 @@ class TE2eTest : public ::testing::Test {
   void RunGamelog(const std::vector<std::string>& args);
   // Starts it and leaves it running (a live game server).
   TProcess& StartGamelog(const std::vector<std::string>& args);
+  // No args: a chat server that pings every 250 ms.
   TChatServerProcess& StartChatServer(const std::vector<std::string>& args = {}, int port = 0);
   // tools/directory on 127.0.0.1:port; false when it could not listen there
   // (a port just closed by the directory before may need a while).
