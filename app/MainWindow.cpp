@@ -64,7 +64,7 @@ void TfmMain::Create() {
   SmallIcon_ = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_ORVANE), IMAGE_ICON,
                                              GetSystemMetrics(SM_CXSMICON),
                                              GetSystemMetrics(SM_CYSMICON), 0));
-  RegisterMainClass(instance, &TfmMain::WindowProc, Icon_, SmallIcon_);
+  RegisterMainClass(instance, &ObjectWindowProc<TfmMain>, Icon_, SmallIcon_);
   // Explorer sends this to every top-level window when it has re-created the
   // taskbar (after a crash or a restart of the shell).
   TaskbarCreatedMessage_ = RegisterWindowMessageA("TaskbarCreated");
@@ -104,23 +104,6 @@ void TfmMain::Shutdown() {
 
 void TfmMain::ShowException(const std::string& message) {
   Messages_->ShowError(ErrorBoxText(message));
-}
-
-LRESULT CALLBACK TfmMain::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
-    auto* self = static_cast<TfmMain*>(create->lpCreateParams);
-    self->Handle_ = window;
-    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  }
-  auto* self = reinterpret_cast<TfmMain*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-  if (!self) return DefWindowProcA(window, message, wParam, lParam);
-  if (message == WM_NCDESTROY) {
-    SetWindowLongPtrA(window, GWLP_USERDATA, 0);
-    self->Handle_ = nullptr;
-    return DefWindowProcA(window, message, wParam, lParam);
-  }
-  return self->OnMessage(message, wParam, lParam);
 }
 
 LRESULT TfmMain::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -9,6 +9,7 @@
 
 #include "app/Application.h"
 #include "app/NotifyIcon.h"
+#include "app/ObjectWindowProc.h"
 #include "app/RadioGroup.h"
 #include "app/TextGrid.h"
 #include "chat/ChatLink.h"
@@ -147,7 +148,7 @@ class TfmMain : public TWatcherWindowPort, public TStartWindowPort {
   COLORREF ChatColour() const { return ChatColour_; }
 
  private:
-  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  friend LRESULT CALLBACK ObjectWindowProc<TfmMain>(HWND, UINT, WPARAM, LPARAM);
   LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void OnCommand(int id, int code);
   LRESULT OnCtlColor(UINT message, HDC dc, HWND control);

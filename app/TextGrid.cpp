@@ -27,7 +27,7 @@ void TTextGrid::Create(HWND parent, int id, const RECT& bounds, std::vector<int>
   Font_ = font;
   Cells_.assign(static_cast<size_t>(ColCount() * Rows_), std::string());
   HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(parent, GWLP_HINSTANCE));
-  RegisterGridClass(instance, &TTextGrid::WindowProc);
+  RegisterGridClass(instance, &ObjectWindowProc<TTextGrid>);
   CreateWindowExA(WS_EX_CLIENTEDGE, kClassName, "", WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_GROUP,
                   bounds.left, bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top,
                   parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, this);
@@ -54,23 +54,6 @@ std::string TTextGrid::Text() const {
     }
   }
   return text;
-}
-
-LRESULT CALLBACK TTextGrid::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
-    auto* self = static_cast<TTextGrid*>(create->lpCreateParams);
-    self->Handle_ = window;
-    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  }
-  auto* self = reinterpret_cast<TTextGrid*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-  if (!self) return DefWindowProcA(window, message, wParam, lParam);
-  if (message == WM_NCDESTROY) {
-    SetWindowLongPtrA(window, GWLP_USERDATA, 0);
-    self->Handle_ = nullptr;
-    return DefWindowProcA(window, message, wParam, lParam);
-  }
-  return self->OnMessage(message, wParam, lParam);
 }
 
 LRESULT TTextGrid::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {

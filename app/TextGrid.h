@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "app/ObjectWindowProc.h"
+
 // A read-only grid of text cells with fixed column widths and rows of equal
 // height, no title row and no scroll bars. WM_GETTEXT returns every cell, the
 // cells of a row joined by TAB and the rows by CR LF, so that another program
@@ -33,7 +35,7 @@ class TTextGrid {
   HWND Handle() const { return Handle_; }
 
  private:
-  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  friend LRESULT CALLBACK ObjectWindowProc<TTextGrid>(HWND, UINT, WPARAM, LPARAM);
   LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void OnPaint();
   void OnKeyDown(WPARAM key);

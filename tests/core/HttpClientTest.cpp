@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "lookup/Http.h"
+#include "support/HttpExpect.h"
 #include "support/HttpMemoryServer.h"
 
 // The GET client against scripted peers: what goes out, how replies are read,
@@ -26,17 +27,6 @@ const char* const kDirectoryRequest =
     "\r\n";
 
 const std::string kOk5 = "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello";
-
-// Runs FetchUrl and returns the protocol error it raised.
-EIdHTTPProtocolException FetchError(TIdHTTP& http, const std::string& url) {
-  try {
-    http.FetchUrl(url);
-  } catch (const EIdHTTPProtocolException& e) {
-    return e;
-  }
-  ADD_FAILURE() << "no EIdHTTPProtocolException from " << url;
-  return EIdHTTPProtocolException("", 0, "");
-}
 
 }  // namespace
 

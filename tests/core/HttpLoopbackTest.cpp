@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "lookup/Http.h"
+#include "support/HttpExpect.h"
 #include "support/ScriptedHttpServer.h"
 
 // The GET client against a raw server on 127.0.0.1 that answers with scripted
@@ -26,16 +27,6 @@ class HttpLoopback : public ::testing::Test {
   HttpLoopback() { Http.ReadTimeout = 5000; }  // a broken script fails instead of hanging
   TIdHTTP Http;
 };
-
-EIdHTTPProtocolException FetchError(TIdHTTP& http, const std::string& url) {
-  try {
-    http.FetchUrl(url);
-  } catch (const EIdHTTPProtocolException& e) {
-    return e;
-  }
-  ADD_FAILURE() << "no EIdHTTPProtocolException from " << url;
-  return EIdHTTPProtocolException("", 0, "");
-}
 
 }  // namespace
 

@@ -2,6 +2,17 @@
 
 #include <winsock2.h>
 
+namespace {
+// Whether s can be read (or written) within 100 ms.
+bool ReadySoon(SOCKET s, bool forWriting = false) {
+  fd_set set;
+  FD_ZERO(&set);
+  FD_SET(s, &set);
+  timeval step = {0, 100000};
+  return select(0, forWriting ? nullptr : &set, forWriting ? &set : nullptr, nullptr, &step) > 0;
+}
+}  // namespace
+
 TDirectoryStandIn::TDirectoryStandIn(int port, std::string reply) : Reply_(std::move(reply)) {
   WSADATA data;
   WSAStartup(MAKEWORD(2, 2), &data);
@@ -34,11 +45,7 @@ std::string TDirectoryStandIn::LastRequest() const {
 void TDirectoryStandIn::Serve() {
   SOCKET listener = static_cast<SOCKET>(Listener_);
   while (!Stopping_) {
-    fd_set readable;
-    FD_ZERO(&readable);
-    FD_SET(listener, &readable);
-    timeval tv = {0, 100000};
-    if (select(0, &readable, nullptr, nullptr, &tv) <= 0) continue;
+    if (!ReadySoon(listener)) continue;
     SOCKET client = accept(listener, nullptr, nullptr);
     if (client == INVALID_SOCKET) continue;
     std::string head;
@@ -47,11 +54,7 @@ void TDirectoryStandIn::Serve() {
     // until it closes (bounded: 30 s).
     for (int waited = 0;
          head.find("\r\n\r\n") == std::string::npos && waited < 300 && !Stopping_;) {
-      fd_set in;
-      FD_ZERO(&in);
-      FD_SET(client, &in);
-      timeval step = {0, 100000};
-      if (select(0, &in, nullptr, nullptr, &step) <= 0) {
+      if (!ReadySoon(client)) {
         ++waited;
         continue;
       }
@@ -71,11 +74,7 @@ void TDirectoryStandIn::Serve() {
     ioctlsocket(client, FIONBIO, &nonBlocking);
     size_t sent = 0;
     for (int idle = 0; sent < Reply_.size() && idle < 300 && !Stopping_;) {
-      fd_set out;
-      FD_ZERO(&out);
-      FD_SET(client, &out);
-      timeval step = {0, 100000};
-      if (select(0, nullptr, &out, nullptr, &step) <= 0) {
+      if (!ReadySoon(client, true)) {
         ++idle;
         continue;
       }
@@ -88,11 +87,7 @@ void TDirectoryStandIn::Serve() {
       }
     }
     for (int waited = 0; waited < 300 && !Stopping_;) {
-      fd_set in;
-      FD_ZERO(&in);
-      FD_SET(client, &in);
-      timeval step = {0, 100000};
-      if (select(0, &in, nullptr, nullptr, &step) <= 0) {
+      if (!ReadySoon(client)) {
         ++waited;
         continue;
       }

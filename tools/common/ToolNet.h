@@ -101,14 +101,19 @@ inline bool ParseAddress(const std::string& text, in_addr& out) {
   return true;
 }
 
+// address:port as a socket address; false when the address is not one.
+inline bool SocketAddress(const std::string& address, int port, sockaddr_in& sa) {
+  std::memset(&sa, 0, sizeof sa);
+  sa.sin_family = AF_INET;
+  sa.sin_port = htons(static_cast<unsigned short>(port));
+  return ParseAddress(address, sa.sin_addr);
+}
+
 // A listening socket on address:port (port 0: the system picks a free one).
 // kNoSocket when the socket, the bind or the listen fails.
 inline TSocket Listen(const std::string& address, int port, int backlog = 16) {
   sockaddr_in sa;
-  std::memset(&sa, 0, sizeof sa);
-  sa.sin_family = AF_INET;
-  sa.sin_port = htons(static_cast<unsigned short>(port));
-  if (!ParseAddress(address, sa.sin_addr)) return kNoSocket;
+  if (!SocketAddress(address, port, sa)) return kNoSocket;
   TSocket s = socket(AF_INET, SOCK_STREAM, 0);
   if (s == kNoSocket) return kNoSocket;
 #ifndef _WIN32
@@ -142,10 +147,7 @@ inline TSocket Accept(TSocket listener, std::string* peer = nullptr) {
 
 inline TSocket Connect(const std::string& address, int port) {
   sockaddr_in sa;
-  std::memset(&sa, 0, sizeof sa);
-  sa.sin_family = AF_INET;
-  sa.sin_port = htons(static_cast<unsigned short>(port));
-  if (!ParseAddress(address, sa.sin_addr)) return kNoSocket;
+  if (!SocketAddress(address, port, sa)) return kNoSocket;
   TSocket s = socket(AF_INET, SOCK_STREAM, 0);
   if (s == kNoSocket) return kNoSocket;
   if (connect(s, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) {
