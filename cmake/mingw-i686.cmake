@@ -1,5 +1,7 @@
-# Cross-compiles the Windows program as a 32-bit executable with the posix-threads
-# flavour of mingw-w64, so std::thread and std::mutex work as in the native build.
+# Cross-compiles the Windows program as a 32-bit executable (dist/orvane32.exe,
+# for 32-bit Windows) with the posix-threads flavour of mingw-w64, so std::thread
+# and std::mutex work as in the native build. Built and checked, never run here:
+# these machines execute no 32-bit code.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)

@@ -1,8 +1,7 @@
-# The 64-bit Windows build that the Windows tests run in. The shipped program is
-# the 32-bit build (mingw-i686.cmake); this one exists because the machines that
-# build and test ORVANE cannot execute 32-bit code at all (the kernel refuses
-# i386 executables, so Wine's 32-bit loader cannot start). The same sources and
-# Win32 adapters are built here and run under the 64-bit Wine.
+# The 64-bit Windows build: the shipped dist/orvane.exe (preset windows) and the
+# Windows tests (preset wintest), run under the 64-bit Wine. The machines that
+# run ORVANE, and those that build and test it, execute no 32-bit code (the
+# kernel refuses i386 executables, so Wine's 32-bit loader cannot start).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)

@@ -6,7 +6,7 @@
 
 #include "e2e/driver/WindowDriver.h"
 
-// The real program, orvane.exe of this build, started in a folder of its own
+// The shipped program, dist/orvane.exe, started in a folder of its own
 // (its working directory, where it looks for "./Brennak.ini" and writes
 // "./response.txt"), with no arguments: the program has none. The destructor
 // ends it with TerminateProcess if it still runs, so a scenario that fails
@@ -40,7 +40,7 @@ class TOrvaneProcess {
   TWindowDriver Driver_{0};
 };
 
-// The program of this build, as a Windows path.
+// The shipped program, as a Windows path.
 std::string OrvaneProgramPath();
 // A Unix path of the build tree as Wine shows it (drive Z:).
 std::string WindowsPath(const std::string& unixPath);

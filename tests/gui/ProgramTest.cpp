@@ -1,5 +1,5 @@
-// The real orvane.exe, started as the operator starts it: in a folder of its
-// own, driven only through its windows.
+// The shipped orvane.exe, started as the operator starts it: in a folder of
+// its own, driven only through its windows.
 #include <windows.h>
 
 #include <filesystem>
@@ -15,7 +15,7 @@
 namespace {
 
 std::string ProgramPath() {
-  std::string path = ORVANE_BINARY_DIR "/app/orvane.exe";
+  std::string path = ORVANE_PROGRAM;
   // The build folder is a Unix path; Wine shows the Unix root as drive Z:.
   if (path[0] == '/') path = "Z:" + path;
   for (char& c : path)

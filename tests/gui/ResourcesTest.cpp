@@ -1,6 +1,6 @@
 // The program's resources: the lamps and the icon drawn for it, the version
-// record, and no visual-styles manifest (the controls stay classic, so the
-// colours of the indicator and the chat caption show as given).
+// record, and a manifest without visual styles (the controls stay classic, so
+// the colours of the indicator and the chat caption show as given).
 #include <windows.h>
 
 #include <string>
@@ -13,7 +13,7 @@
 namespace {
 
 // The build folder is a Unix path; Wine shows the Unix root as drive Z:.
-const std::string kProgram = "Z:" ORVANE_BINARY_DIR "/app/orvane.exe";
+const std::string kProgram = "Z:" ORVANE_PROGRAM;
 
 SIZE IconSize(HICON icon) {
   ICONINFO info = {};
@@ -67,16 +67,15 @@ TEST(ResourcesTest, Program_CarriesVersionOneZeroZeroOne) {
   EXPECT_STREQ(product, "ORVANE");
 }
 
-TEST(ResourcesTest, Program_AsksForNoVisualStyles) {
+TEST(ResourcesTest, Program_HasAManifestWithoutVisualStyles) {
   HMODULE program = LoadLibraryExA(kProgram.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
   ASSERT_NE(program, nullptr) << kProgram;
   HRSRC manifest = FindResourceA(program, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
-  if (manifest) {
-    HGLOBAL loaded = LoadResource(program, manifest);
-    std::string text(static_cast<const char*>(LockResource(loaded)),
-                     SizeofResource(program, manifest));
-    EXPECT_EQ(text.find("Microsoft.Windows.Common-Controls"), std::string::npos) << text;
-  }
+  ASSERT_NE(manifest, nullptr);
+  HGLOBAL loaded = LoadResource(program, manifest);
+  std::string text(static_cast<const char*>(LockResource(loaded)),
+                   SizeofResource(program, manifest));
+  EXPECT_EQ(text.find("Microsoft.Windows.Common-Controls"), std::string::npos) << text;
   HRSRC menu = FindResourceA(program, MAKEINTRESOURCEA(IDM_MAINMENU1), MAKEINTRESOURCEA(4));
   EXPECT_NE(menu, nullptr);
   FreeLibrary(program);
