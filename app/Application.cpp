@@ -1,11 +1,13 @@
 #include "app/Application.h"
 
+#include <chrono>
+
 void TApplication::Run() {
   MSG msg;
-  while (!Terminated_) {
+  while (!QuitTaken_) {
     BOOL got = GetMessageA(&msg, nullptr, 0, 0);
     if (got == 0 || got == -1) {
-      Terminated_ = true;
+      Terminated_ = QuitTaken_ = true;
       break;
     }
     Dispatch(msg);
@@ -22,24 +24,34 @@ void TApplication::ProcessMessages() {
   MSG msg;
   while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
     if (msg.message == WM_QUIT) {
-      Terminated_ = true;
+      Terminated_ = QuitTaken_ = true;
       return;
     }
     Dispatch(msg);
   }
 }
 
+void TApplication::HandleMessage() {
+  // Input already waiting counts too: a message that arrived while the caller
+  // was busy must not wait for the next one.
+  MsgWaitForMultipleObjectsEx(0, nullptr, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+  ProcessMessages();
+}
+
 bool TApplication::RunUntil(const std::function<bool()>& done, int timeoutMs) {
-  DWORD start = GetTickCount();
+  using TClock = std::chrono::steady_clock;
+  const TClock::time_point deadline = TClock::now() + std::chrono::milliseconds(timeoutMs);
   for (;;) {
     ProcessMessages();
     if (done()) return true;
     if (Terminated_) return done();
-    DWORD elapsed = GetTickCount() - start;
-    if (elapsed >= static_cast<DWORD>(timeoutMs)) return done();
+    auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - TClock::now()).count();
+    if (left <= 0) return done();
     // Wake for any input, and at least every 10 ms for conditions that no
     // message announces (a thread ending, a file growing).
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    DWORD wait = static_cast<DWORD>(left < 10 ? left : 10);
+    MsgWaitForMultipleObjectsEx(0, nullptr, wait, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
   }
 }
 

@@ -15,17 +15,24 @@ class TApplication {
   // The window whose dialog keys (TAB between controls) the loop handles.
   void SetMainWindow(HWND window) { MainWindow_ = window; }
 
-  // Handles messages until the application is told to end.
+  // Handles messages until the application's quit message has been taken out
+  // of the queue. It is taken, not left behind: a box shown afterwards, while
+  // the status window shuts down, would otherwise end the moment it appears.
   void Run();
   // Asks the loop to end; safe to call before Run (Run then returns at once).
   void Terminate();
+  // True once the end has been asked for.
   bool Terminated() const { return Terminated_; }
 
   // Handles the messages that are waiting; for tests and for code that must
   // let the window paint while it works.
   void ProcessMessages();
+  // Waits until at least one message has come (sent or posted), then handles
+  // every waiting one. The user-interface thread's way of waiting for another
+  // thread: the windows go on answering and painting meanwhile.
+  void HandleMessage();
   // Handles messages until done() is true, the application is told to end or
-  // timeoutMs has passed; returns done().
+  // timeoutMs (on a steady clock) has passed; returns done().
   bool RunUntil(const std::function<bool()>& done, int timeoutMs);
 
  private:
@@ -33,4 +40,6 @@ class TApplication {
 
   HWND MainWindow_ = nullptr;
   bool Terminated_ = false;
+  // The quit message has been taken out of the queue (by whichever loop).
+  bool QuitTaken_ = false;
 };

@@ -1,6 +1,7 @@
 // Start-up and shutdown of the controller.
 #include <exception>
 #include <memory>
+#include <vector>
 
 #include "app/MainWindow.h"
 #include "dialogs/message.h"
@@ -14,10 +15,13 @@ void TfmMain::FormCreate() {
     return;
   }
   ShowTrackList();
+  // The indicator reads "Available" before the response file is opened: a
+  // failure there must not leave the placeholder caption, which reads like a
+  // race in progress.
+  SetInRace(false);
   // A response file that cannot be created ends the start here: the error is
   // shown by the general error display and the window stays open.
   InitSession(Session, Board);
-  SetInRace(false);
   ShowBoard();
   ShowChatState(1);
   StartSequence.StartMonitoring();
@@ -29,7 +33,8 @@ void TfmMain::RetriveAutoIP1Click() {
 
 void TfmMain::Chat1Click() {
   // While a watcher still runs the start sequence starts no second one; the
-  // running watcher then sends the status again on its next pass.
+  // running watcher passes again at once, connecting when it is not connected,
+  // and sends the status again.
   Session.RequestResend();
   StartSequence.StartMonitoring();
 }
@@ -58,13 +63,17 @@ void TfmMain::FormDestroy() {
 }
 
 void TfmMain::StopAll() {
-  // The watcher looks at the request only between passes: the wait lasts up to
-  // one sleep plus one pass. Meanwhile this thread keeps running what the
-  // watcher and the receive thread hand over, or they could wait for each other.
+  TStopping stopping(*this);
+  // The watcher looks at the request only between passes, and the receive
+  // thread between messages: the waits last up to one sleep plus one pass, and
+  // a read time-out. Meanwhile this thread keeps running what the two hand over
+  // (or they could wait for each other) and keeps reading the windows'
+  // messages, so that the windows stay painted and answering; the user's menu
+  // commands wait for the end of the stop (OnCommand).
   if (Session.LogThread) {
     TThread& watcher = *Session.LogThread;
     watcher.Terminate();
-    Bridge_.ServeUntil([&watcher] { return watcher.Finished(); });
+    Bridge_.ServeUntilFinished(watcher);
   }
   // A "/quit" that cannot be written must not leave the connection open: the
   // next start would take the dead connection for a live one.
@@ -76,4 +85,16 @@ void TfmMain::StopAll() {
   }
   IdTCPClient1.CloseConnection();
   if (failure) std::rethrow_exception(failure);
+}
+
+TfmMain::TStopping::TStopping(TfmMain& form) : Form_(form) {
+  ++Form_.Stopping_;
+}
+
+TfmMain::TStopping::~TStopping() {
+  if (--Form_.Stopping_ > 0) return;
+  // The commands chosen meanwhile run now, in the order they were chosen.
+  std::vector<int> deferred;
+  deferred.swap(Form_.DeferredCommands_);
+  for (int id : deferred) PostMessageA(Form_.Handle_, WM_COMMAND, MAKEWPARAM(id, 0), 0);
 }

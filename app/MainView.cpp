@@ -52,15 +52,12 @@ void TfmMain::ShowBoard() {
   RGAIStr.SetItemIndex(board.AIStrength());
   SetChecked(CBDemage, board.Damage);
   SetChecked(CBReverse, board.Reverse);
-  // The indicator's caption and colour follow InRace when the controller
-  // changed it; a click of the user flipped only the check mark, and the board
-  // then agrees with the check mark already.
-  if (board.InRace != Checked(CBRace)) {
+  // The indicator's caption and colour follow InRace whenever the controller
+  // set it; a click of the user flipped only the check mark.
+  if (board.InRaceSets != ShownInRaceSets_)
+    ShowInRace(board.InRace, board.InRaceSets);
+  else if (board.InRace != Checked(CBRace))
     SetChecked(CBRace, board.InRace);
-    SetWindowTextA(CBRace, board.InRace ? "In Race" : "Available");
-    RaceColour_ = board.InRace ? kRed : kGreen;
-    InvalidateRect(CBRace, nullptr, TRUE);
-  }
   SetTextIfDiffers(AICC, board.AICount);
   ShowTrackList();
   if (SendMessageA(CBTrack, CB_GETCURSEL, 0, 0) != board.TrackIndex())
@@ -104,11 +101,18 @@ void TfmMain::ShowTrackList() {
 }
 
 void TfmMain::SetInRace(bool inRace) {
+  unsigned sets;
   {
     std::lock_guard<std::mutex> lock(Session.StateLock);
-    Board.InRace = inRace;
+    Board.SetInRace(inRace);
+    sets = Board.InRaceSets;
   }
+  ShowInRace(inRace, sets);
+}
+
+void TfmMain::ShowInRace(bool inRace, unsigned sets) {
   TUpdating updating(Updating_);
+  ShownInRaceSets_ = sets;
   SetChecked(CBRace, inRace);
   SetWindowTextA(CBRace, inRace ? "In Race" : "Available");
   RaceColour_ = inRace ? kRed : kGreen;

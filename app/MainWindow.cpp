@@ -5,6 +5,21 @@
 #include "app/Resources.h"
 
 namespace {
+bool IsMenuCommand(int id) {
+  switch (id) {
+    case IDM_RETRIVEAUTOIP1:
+    case IDM_CHAT1:
+    case IDM_CLOSE1:
+    case IDM_EXIT1:
+    case IDM_CONNECTION1:
+    case IDM_RACK1:
+    case IDM_CAR1:
+      return true;
+    default:
+      return false;
+  }
+}
+
 void RegisterMainClass(HINSTANCE instance, WNDPROC procedure, HICON icon, HICON smallIcon) {
   WNDCLASSEXA existing = {};
   existing.cbSize = sizeof existing;
@@ -25,11 +40,20 @@ void RegisterMainClass(HINSTANCE instance, WNDPROC procedure, HICON icon, HICON 
 TfmMain::TfmMain(TApplication& application, TfmMainPorts ports)
     : Application_(application),
       Messages_(ports.Messages ? ports.Messages : &PlatformMessages_),
-      Bridge_([this] {
-        // Wakes the window's thread; the window procedure runs what is queued.
-        HWND window = Wakeable_.load();
-        if (window) PostMessageA(window, kBridgeWakeMessage, 0, 0);
-      }),
+      Bridge_(
+          [this] {
+            // Wakes the window's thread; the window procedure runs what is queued.
+            HWND window = Wakeable_.load();
+            if (window) PostMessageA(window, kBridgeWakeMessage, 0, 0);
+          },
+          [this] {
+            // The user-interface thread waits for another by reading its
+            // messages; the wake message ends the wait. Without the window
+            // there is nothing to wake it that way.
+            if (!Wakeable_.load()) return false;
+            Application_.HandleMessage();
+            return true;
+          }),
       ChatLink(Session, IdTCPClient1, Bridge_),
       StartSequence(Session, Board, IdHTTP1, *Messages_, *this, ChatLink, *this,
                     ports.DirectoryBaseUrl.empty() ? DirectoryBaseUrl() : ports.DirectoryBaseUrl),
@@ -43,6 +67,10 @@ TfmMain::TfmMain(TApplication& application, TfmMainPorts ports)
   IdTCPClient1.MaxLineAction = maException;
   // OnConnected is the chat link's sign-on (IdTCPClient1Connected), set by it.
   if (ports.ChatSockets) IdTCPClient1.UseSocketStack(ports.ChatSockets);
+  // A connection that died under the receive loop has been closed: the lamp
+  // turns red and "Reconnect to Chat" is offered until the watcher's next pass
+  // has signed on again.
+  ChatLink.OnConnectionLost = [this] { ShowChatState(1); };
 }
 
 TfmMain::~TfmMain() {
@@ -109,6 +137,10 @@ void TfmMain::ShowException(const std::string& message) {
 LRESULT TfmMain::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_COMMAND:
+      if (Stopping_ > 0 && IsMenuCommand(LOWORD(wParam))) {
+        DeferredCommands_.push_back(LOWORD(wParam));
+        return 0;
+      }
       Guard([&] { OnCommand(LOWORD(wParam), HIWORD(wParam)); });
       return 0;
     case WM_PAINT:
@@ -119,6 +151,10 @@ LRESULT TfmMain::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return OnCtlColor(message, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
     case WM_CLOSE:
       // The close box ends the program like "Exit".
+      if (Stopping_ > 0) {
+        DeferredCommands_.push_back(IDM_EXIT1);
+        return 0;
+      }
       Guard([this] { Exit1Click(); });
       return 0;
     case kBridgeWakeMessage:

@@ -6,6 +6,7 @@
 #include <exception>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/Application.h"
 #include "app/NotifyIcon.h"
@@ -158,6 +159,8 @@ class TfmMain : public TWatcherWindowPort, public TStartWindowPort {
   // MainView.cpp: a change the user made in a control goes to the board.
   void ControlChanged(int id, int code);
   void ShowTrackList();
+  // The in-race indicator as the controller's setting number sets shows it.
+  void ShowInRace(bool inRace, unsigned sets);
 
   // Runs a handler; an error that leaves it is shown by the general error
   // display and the program goes on.
@@ -176,6 +179,22 @@ class TfmMain : public TWatcherWindowPort, public TStartWindowPort {
   // Runs FormDestroy once, whichever way the program ends.
   void Shutdown();
 
+  // Marks the user-interface thread as waiting in StopAll for as long as it
+  // lives. Menu commands chosen meanwhile are kept and run after the stop:
+  // started in the middle of it they would race the stop for the same threads.
+  class TStopping {
+   public:
+    explicit TStopping(TfmMain& form);
+    ~TStopping();
+    TStopping(const TStopping&) = delete;
+    TStopping& operator=(const TStopping&) = delete;
+
+   private:
+    TfmMain& Form_;
+  };
+  int Stopping_ = 0;
+  std::vector<int> DeferredCommands_;
+
   std::atomic<HWND> Wakeable_{nullptr};
   HWND Handle_ = nullptr;
   HFONT Font_ = nullptr;
@@ -188,4 +207,6 @@ class TfmMain : public TWatcherWindowPort, public TStartWindowPort {
   // not mistaken for the user's changes.
   bool Updating_ = false;
   bool ShutDown_ = false;
+  // The board's InRaceSets that the indicator shows.
+  unsigned ShownInRaceSets_ = 0;
 };

@@ -89,7 +89,9 @@ void TChatLink::CloseConnection() {
 
 void TChatLink::StartReceiver() {
   StopReceiver();
-  auto thread = std::make_unique<TRecThread>(Session_, Client_, Ui_);
+  auto thread = std::make_unique<TRecThread>(Session_, Client_, Ui_, [this] {
+    if (OnConnectionLost) OnConnectionLost();
+  });
   std::lock_guard<std::mutex> lock(Session_.StateLock);
   Session_.ReceiveThread = std::move(thread);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "chat/TcpConnection.h"
@@ -27,6 +28,10 @@ class TChatLink : public TWatcherChatPort {
   // Post the track list / the car list as room lines; nothing when not connected.
   void SendTracks();
   void SendCars();
+  // Runs on the receive thread when the connection has died under it and has
+  // been closed; the window shows the chat as not connected.
+  std::function<void()> OnConnectionLost;
+
   // Stops the receive thread and waits for it, serving its handovers meanwhile
   // when called on the user-interface thread, then says "/quit" while still
   // connected. The connection itself stays open.

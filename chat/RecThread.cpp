@@ -3,8 +3,12 @@
 #include "chat/Envelope.h"
 #include "session/StrUtils.h"
 
-TRecThread::TRecThread(TSession& session, TIdTCPConnection& connection, TUiBridge& ui)
-    : Session_(session), Connection_(connection), Ui_(ui) {
+TRecThread::TRecThread(TSession& session, TIdTCPConnection& connection, TUiBridge& ui,
+                       std::function<void()> connectionLost)
+    : Session_(session),
+      Connection_(connection),
+      Ui_(ui),
+      ConnectionLost_(std::move(connectionLost)) {
   Start();
 }
 
@@ -15,7 +19,7 @@ TRecThread::~TRecThread() {
 void StopReceiveThread(TThread& thread, TUiBridge& ui) {
   thread.Terminate();
   if (ui.OnUiThread())
-    ui.ServeUntil([&thread] { return thread.Finished(); });
+    ui.ServeUntilFinished(thread);
   else
     thread.WaitFor();
 }
@@ -44,7 +48,15 @@ void TRecThread::Execute() {
     } catch (const EIdException&) {
       // The connection has died (closed by the peer or by this side, or a
       // socket error): every further read would fail at once. The loop ends,
-      // and the watcher's next connect starts a new one.
+      // and the watcher's next connect starts a new one. A reset leaves the
+      // socket open (only a close met by a read closes it), and a link that
+      // no longer reads would go on passing for connected, its pings
+      // unanswered, until a send happened to fail: it is closed here, so the
+      // next pass signs on again.
+      if (!Terminated()) {
+        Connection_.CloseConnection();
+        if (ConnectionLost_) ConnectionLost_();
+      }
       return;
     } catch (...) {
       continue;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 
 #include "chat/TcpConnection.h"
@@ -17,7 +18,10 @@ class TRecThread final : public TThread {
   // it is, so a chat server that never sends ">" cannot grow it without bound.
   static constexpr size_t kMaxMessage = 64 * 1024;
 
-  TRecThread(TSession& session, TIdTCPConnection& connection, TUiBridge& ui);
+  // connectionLost runs (on this thread) when the loop ends because the
+  // connection died, after the connection has been closed.
+  TRecThread(TSession& session, TIdTCPConnection& connection, TUiBridge& ui,
+             std::function<void()> connectionLost = {});
   // Stops the loop and waits for it; on the user-interface thread the wait
   // keeps serving handovers, so a loop caught in one can finish it.
   ~TRecThread() override;
@@ -44,6 +48,7 @@ class TRecThread final : public TThread {
   TSession& Session_;
   TIdTCPConnection& Connection_;
   TUiBridge& Ui_;
+  std::function<void()> ConnectionLost_;
 };
 
 // Stops and waits for a receive thread (any TThread whose body may be handing a

@@ -29,14 +29,15 @@ enum TIdMaxLineAction { maException, maSplit };
 // whole block), StateLock_ (socket object, open socket, closed flag; held only
 // for a few instructions, never across a wait). A read or write takes a
 // reference to the open socket under StateLock_ and works on it without the
-// lock. Closing shuts the socket down and drops the connection's reference; the
-// descriptor itself goes when the last operation that holds a reference lets go,
-// so its number cannot be handed to a new socket while an old reader still
-// waits on it. Waits are cut into short slices that look at the socket's closed
-// mark, so a close by another thread ends them on every platform. A connect
-// empties the input buffer under ReadLock_, so it waits for a reader of the old
-// connection to leave (within a slice of the close) and nothing of the old
-// connection is read on the new one. Reads never wait for writes.
+// lock. Closing shuts the socket's sending side down (the peer sees the end of
+// the stream, and what it still sends is not refused) and drops the
+// connection's reference; the descriptor itself goes when the last operation
+// that holds a reference lets go, so its number cannot be handed to a new
+// socket while an old reader still waits on it. Waits are cut into short slices that look at the
+// socket's closed mark, so a close by another thread ends them on every platform. A connect empties
+// the input buffer under ReadLock_, so it waits for a reader of the old connection to leave (within
+// a slice of the close) and nothing of the old connection is read on the new one. Reads never wait
+// for writes.
 class TIdTCPConnection {
  public:
   TIdTCPConnection();

@@ -38,6 +38,14 @@ void Connection1Click(TOptionHost& host) {
 void rack1Click(TOptionHost& host) {
   TSession& session = host.Session();
   TRaceBoard& board = host.Board();
+  // The selected position is given back after the dialog, whatever the log
+  // watcher selected while it was open and however the dialog ended; after an
+  // OK it shows that position's new name.
+  int remembered;
+  {
+    std::lock_guard<std::mutex> lock(session.StateLock);
+    remembered = board.TrackIndex();
+  }
   int result;
   {
     TfmTrack fmTrack(host.OwnerWindow(), host.Messages());
@@ -49,13 +57,12 @@ void rack1Click(TOptionHost& host) {
     fmTrack.LoadTracks(names, session.TrackNames, session.StateLock);
     result = fmTrack.ShowModal();
   }
-  if (result == IDOK) {
-    // The selected position stays selected and now shows its new name. The
-    // log watcher runs on while the dialog is open: a track it selected from
-    // the log meanwhile is the one kept, not the one selected before.
+  {
+    // After a Cancel with the same position still selected there is nothing to
+    // give back, and a text the user typed into the track box stays.
     std::lock_guard<std::mutex> lock(session.StateLock);
-    int index = board.TrackIndex();
-    if (index >= 0) board.SelectTrack(index, session.TrackNames);
+    if (result == IDOK || board.TrackIndex() != remembered)
+      board.SelectTrack(remembered, session.TrackNames);
   }
   host.Repaint();
   if (result == IDOK) host.SendTracks();

@@ -34,8 +34,9 @@ class TOptionHost {
 // an OK the new values go into the session and the chat is restarted on them,
 // with a notice on screen while the old connection is closed.
 void Connection1Click(TOptionHost& host);
-// "Option" / "Track": edits the track names; after an OK the board's track
-// shows its new name and the list is posted.
+// "Option" / "Track": edits the track names; the track selected before the
+// dialog is selected again after it (showing its new name after an OK), and
+// after an OK the list is posted.
 void rack1Click(TOptionHost& host);
 // "Option" / "Car": edits the car names; after an OK the session takes them and
 // the list is posted.

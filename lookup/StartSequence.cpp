@@ -82,7 +82,15 @@ bool TStartSequence::FetchAutoIP(bool LocalAuto, bool ChatAuto) {
 }
 
 void TStartSequence::StartMonitoring() {
-  if (Session_.LogThread && !Session_.LogThread->Finished()) return;
+  if (Session_.LogThread && !Session_.LogThread->Finished()) {
+    // Two watchers would share the session and the chat connection: a running
+    // one is asked to go on and pass at once instead. One that has already
+    // decided to end has nothing left to do but return, so the wait for it is
+    // a matter of moments, and this start follows it.
+    auto* running = dynamic_cast<TTLog*>(Session_.LogThread.get());
+    if (running && running->RequestStart()) return;
+    Session_.LogThread->WaitFor();
+  }
   bool localAuto, chatAuto;
   {
     std::lock_guard<std::mutex> lock(Session_.StateLock);

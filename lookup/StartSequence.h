@@ -39,9 +39,10 @@ class TStartSequence {
   // port that is not a number raises EConvertError after the chat server's
   // address has been stored.
   bool FetchAutoIP(bool LocalAuto, bool ChatAuto);
-  // Looks up what is automatic, then starts the log watcher. Does nothing while
-  // a watcher is still running: two would share the session and the chat
-  // connection. EConvertError is left to the window's general error display.
+  // Looks up what is automatic, then starts the log watcher. A watcher that
+  // still runs is asked to pass again at once instead, and starts no second
+  // one; a watcher that is just ending is replaced, so the request is never
+  // lost. EConvertError is left to the window's general error display.
   void StartMonitoring();
   // "Retrive Auto IP".
   void RetriveAutoIP1Click() { StartMonitoring(); }

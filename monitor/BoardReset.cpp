@@ -11,5 +11,5 @@ void ResetBoard(TRaceBoard& board, TSession& session) {
   board.SelectTrack(track >= 1 && track <= 8 ? track - 1 : -1, session.TrackNames);
   board.Damage = session.DefaultDamage;
   board.Reverse = session.DefaultReverse;
-  board.InRace = false;
+  board.SetInRace(false);
 }

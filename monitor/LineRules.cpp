@@ -93,8 +93,8 @@ void TLineRules::Run(TView line, unsigned words, bool exact) {
   auto fires = [&](unsigned word, TView trigger) {
     return (words & word) && (uncut || Has(line, trigger));
   };
-  if (fires(kWordSync, "Server: SYNC: 2way:")) Board_.InRace = true;
-  if (fires(kWordSingleton, "Server: Singleton player reset.")) Board_.InRace = false;
+  if (fires(kWordSync, "Server: SYNC: 2way:")) Board_.SetInRace(true);
+  if (fires(kWordSingleton, "Server: Singleton player reset.")) Board_.SetInRace(false);
   if (fires(kWordCreated, "created, running...")) {
     ServerCreated(line);
     uncut = false;

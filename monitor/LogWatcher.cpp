@@ -3,7 +3,6 @@
 #include <chrono>
 #include <exception>
 #include <mutex>
-#include <thread>
 
 #include "chat/Envelope.h"
 #include "monitor/BoardReset.h"
@@ -35,17 +34,55 @@ int TTLog::PauseAfterPass(int32_t refreshTime) {
 }
 
 void TTLog::Execute() {
+  do {
+    try {
+      RunPasses();
+    } catch (...) {
+      // An error inside a pass ends the passes without a message.
+    }
+  } while (!DecideToEnd());
+}
+
+void TTLog::RunPasses() {
   while (!Terminated()) {
+    TakeStartRequest();
     if (!Pass()) return;
     int32_t refreshTime;
     {
       std::lock_guard<std::mutex> lock(Session_.StateLock);
       refreshTime = Session_.RefreshTime;
     }
-    // A plain sleep: StopAll's wait is bounded by one pause plus one pass.
-    int pause = PauseAfterPass(refreshTime);
-    if (pause > 0) std::this_thread::sleep_for(std::chrono::milliseconds(pause));
+    // A stop does not cut the sleep short: StopAll's wait is bounded by one
+    // pause plus one pass.
+    Sleep(PauseAfterPass(refreshTime));
   }
+}
+
+void TTLog::Sleep(int pause) {
+  if (pause <= 0) return;
+  std::unique_lock<std::mutex> lock(StartLock_);
+  StartAsked_.wait_until(lock, std::chrono::steady_clock::now() + std::chrono::milliseconds(pause),
+                         [this] { return StartRequested_; });
+}
+
+void TTLog::TakeStartRequest() {
+  std::lock_guard<std::mutex> lock(StartLock_);
+  StartRequested_ = false;
+}
+
+bool TTLog::DecideToEnd() {
+  std::lock_guard<std::mutex> lock(StartLock_);
+  if (StartRequested_ && !Terminated()) return false;
+  Ending_ = true;
+  return true;
+}
+
+bool TTLog::RequestStart() {
+  std::lock_guard<std::mutex> lock(StartLock_);
+  if (Ending_ || Finished()) return false;
+  StartRequested_ = true;
+  StartAsked_.notify_all();
+  return true;
 }
 
 bool TTLog::Pass() {
@@ -78,7 +115,9 @@ bool TTLog::Pass() {
         drivers = DriversLine(Board_);
       }
     }
-    changed = Board_ != before;
+    // The in-race indicator is redrawn whenever a rule or a reset set InRace,
+    // even to the value a click of the user had already given it.
+    changed = Board_ != before || Board_.InRaceSets != before.InRaceSets;
   }
   // The window hears of a pass's changes once, however many lines it read.
   if (Caption_.Pending) {

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "monitor/LogFile.h"
@@ -19,7 +21,8 @@
 // The creator calls Start(). A stop request is looked at before each pass; a
 // pass, its connect and its sends always run to their end, and a stop asked for
 // during the sleep takes effect when the sleep is over. The watcher ends by
-// itself only when it cannot connect to the chat server.
+// itself only when it cannot connect to the chat server, and then only when no
+// new start has been asked of it (RequestStart) since its last pass began.
 //
 // The board and the session fields it shares with the window are touched only
 // under the session's StateLock, and never while a port is called or the log is
@@ -35,6 +38,14 @@ class TTLog : public TThread {
   // True from Start() until the thread body has ended.
   bool Running() const { return !Finished(); }
 
+  // "Reconnect to Chat" (or another start) while this watcher runs: it passes
+  // again at once, cutting its sleep short, and a watcher that has failed to
+  // connect goes on instead of ending. False when the watcher has already
+  // decided to end (or never ran): the caller then waits for its end, which
+  // follows at once, and starts a new one. Deciding to end and taking a start
+  // request happen under one lock, so no request falls between the two.
+  bool RequestStart();
+
   // One pass: read the log, keep the chat connection up, announce. False when
   // the watcher must end (the chat server could not be reached). The thread
   // body calls it; tests may call it on a watcher that was never started.
@@ -47,6 +58,15 @@ class TTLog : public TThread {
   void Execute() override;
 
  private:
+  // Passes until a stop is asked for or a pass fails.
+  void RunPasses();
+  // Sleeps pause milliseconds, or until a start is asked for.
+  void Sleep(int pause);
+  // Takes a pending start request: the pass about to begin serves it.
+  void TakeStartRequest();
+  // After the passes have ended: true when the watcher ends, false when a start
+  // was asked for meanwhile and it goes on.
+  bool DecideToEnd();
   bool ReadLog();
   void ReadLines(int64_t offset, int64_t size);
   bool ConnectStep();
@@ -61,4 +81,9 @@ class TTLog : public TThread {
   TPassCaption Caption_;
   // Whether this pass could open and size the log.
   bool LogRead_ = false;
+
+  std::mutex StartLock_;
+  std::condition_variable StartAsked_;
+  bool StartRequested_ = false;  // guarded by StartLock_
+  bool Ending_ = false;          // guarded by StartLock_
 };

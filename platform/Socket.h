@@ -44,8 +44,11 @@ class TSocket {
   virtual int Receive(char* buffer, size_t size, size_t& received) = 0;
   // Sends up to size bytes; sent may be less than size.
   virtual int Send(const char* buffer, size_t size, size_t& sent) = 0;
-  // Shuts both directions down: the peer sees the end of the stream, and a
-  // call waiting on this socket in another thread returns soon after.
+  // Shuts the sending direction down: the peer sees the end of the stream.
+  // The receiving side stays open, so what the peer still sends is taken in
+  // rather than answered with a reset, which could cost the peer the lines it
+  // had not read yet. A call waiting on this socket in another thread is not
+  // woken by this; the line client's waits are cut into short slices instead.
   virtual void Shutdown() = 0;
 };
 

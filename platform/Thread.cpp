@@ -23,11 +23,25 @@ void TThread::Run() {
   } catch (...) {
     // A thread body reports its own failures; nothing may escape a thread.
   }
+  std::vector<std::function<void()>> listeners;
   {
     std::lock_guard<std::mutex> lock(Mutex_);
     Finished_ = true;
+    listeners.swap(FinishListeners_);
   }
   Ended_.notify_all();
+  for (const auto& notify : listeners) notify();
+}
+
+void TThread::OnFinished(std::function<void()> notify) {
+  {
+    std::lock_guard<std::mutex> lock(Mutex_);
+    if (!Finished()) {
+      FinishListeners_.push_back(std::move(notify));
+      return;
+    }
+  }
+  notify();
 }
 
 void TThread::WaitFor() {
@@ -36,6 +50,7 @@ void TThread::WaitFor() {
 }
 
 bool TThread::WaitFor(int ms) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
   std::unique_lock<std::mutex> lock(Mutex_);
-  return Ended_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return Finished(); });
+  return Ended_.wait_until(lock, deadline, [this] { return Finished(); });
 }

@@ -2,8 +2,10 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 // A worker thread with a stop request that its body looks at, and a way for the
 // owner to wait for its end. The derived class starts it with Start() once it is
@@ -24,8 +26,13 @@ class TThread {
   bool Finished() const { return !Started_ || Finished_; }
   // Blocks until the body has returned.
   void WaitFor();
-  // Waits at most ms milliseconds; true when the body has returned.
+  // Waits at most ms milliseconds, measured on a steady clock; true when the
+  // body has returned.
   bool WaitFor(int ms);
+  // Calls notify once the body has returned: on the ending thread, or at once
+  // on the caller's when it already has. For waiters that cannot block on this
+  // object (the user-interface thread, which must go on reading its messages).
+  void OnFinished(std::function<void()> notify);
   bool IsCurrentThread() const { return std::this_thread::get_id() == Thread_.get_id(); }
 
  protected:
@@ -40,4 +47,5 @@ class TThread {
   std::atomic<bool> Finished_{false};
   std::mutex Mutex_;
   std::condition_variable Ended_;
+  std::vector<std::function<void()>> FinishListeners_;  // guarded by Mutex_
 };

@@ -1,9 +1,11 @@
 #include "platform/UiBridge.h"
 
-#include <chrono>
+#include "platform/Thread.h"
 
-TUiBridge::TUiBridge(std::function<void()> wake)
-    : Wake_(std::move(wake)), UiThread_(std::this_thread::get_id()) {}
+TUiBridge::TUiBridge(std::function<void()> wake, std::function<bool()> waitForWork)
+    : Wake_(std::move(wake)),
+      WaitForWork_(std::move(waitForWork)),
+      UiThread_(std::this_thread::get_id()) {}
 
 void TUiBridge::BindToCurrentThread() {
   std::lock_guard<std::mutex> lock(Mutex_);
@@ -71,13 +73,20 @@ int TUiBridge::RunPending() {
   return count;
 }
 
-void TUiBridge::ServeUntil(const std::function<bool()>& done) {
+void TUiBridge::ServeUntilFinished(TThread& thread) {
+  // The end comes as an empty call: it wakes this thread like any handover.
+  thread.OnFinished([this] { Post([] {}); });
   for (;;) {
     RunPending();
-    if (done()) return;
-    std::unique_lock<std::mutex> lock(Mutex_);
-    Changed_.wait_for(lock, std::chrono::milliseconds(10), [this] { return !Queue_.empty(); });
+    if (thread.Finished()) return;
+    WaitForWork();
   }
+}
+
+void TUiBridge::WaitForWork() {
+  if (WaitForWork_ && WaitForWork_()) return;
+  std::unique_lock<std::mutex> lock(Mutex_);
+  Changed_.wait(lock, [this] { return !Queue_.empty(); });
 }
 
 void TUiBridge::Serve() {

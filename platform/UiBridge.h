@@ -8,6 +8,8 @@
 #include <mutex>
 #include <thread>
 
+class TThread;
+
 // Hands calls from worker threads to the user-interface thread. Send runs a call
 // there and waits for it (its exception comes back to the sender); Post queues a
 // call and returns at once. The queue itself is portable: the Win32 window gives
@@ -18,7 +20,13 @@ class TUiBridge {
   using TCall = std::function<void()>;
 
   // wake is called (from any thread) whenever a call has been queued.
-  explicit TUiBridge(std::function<void()> wake = {});
+  // waitForWork blocks the user-interface thread until something may have
+  // changed, doing its usual work meanwhile: the window's message pump, which
+  // waits for the next messages (the wake message among them) and dispatches
+  // them, so that the window goes on answering while the thread waits for
+  // another. It returns false when it cannot wait that way (no window to
+  // wake); the wait is then, as without one, for a call to be queued.
+  explicit TUiBridge(std::function<void()> wake = {}, std::function<bool()> waitForWork = {});
   TUiBridge(const TUiBridge&) = delete;
   TUiBridge& operator=(const TUiBridge&) = delete;
 
@@ -34,10 +42,11 @@ class TUiBridge {
 
   // On the user-interface thread: runs every queued call. Returns how many ran.
   int RunPending();
-  // On the user-interface thread: blocks until done() is true, serving the calls
-  // that other threads hand over meanwhile, so that a thread waiting in Send can
-  // finish and end. done is tested after every call and at least every 10 ms.
-  void ServeUntil(const std::function<bool()>& done);
+  // On the user-interface thread: blocks until thread has ended, serving the
+  // calls that other threads hand over meanwhile (so that a thread waiting in
+  // Send can finish and end) and, through waitForWork, the window's messages.
+  // The thread's end is signalled to this wait; nothing polls.
+  void ServeUntilFinished(TThread& thread);
   // Serves calls until Quit() is called; for test "UI" threads and tools.
   void Serve();
   void Quit();
@@ -50,7 +59,10 @@ class TUiBridge {
     std::exception_ptr Error;
   };
 
+  void WaitForWork();
+
   std::function<void()> Wake_;
+  std::function<bool()> WaitForWork_;
   std::thread::id UiThread_;
   mutable std::mutex Mutex_;
   std::condition_variable Changed_;

@@ -23,7 +23,18 @@ class TRaceBoard {
  public:
   static constexpr int kDriverRows = 8;
 
+  // A click of the user on the in-race indicator changes InRace alone; the
+  // controller (start-up, the log's rules, a reset) sets it through
+  // SetInRace, which the view answers with the indicator's caption and colour
+  // as well, also when the value was already the same.
   bool InRace = false;
+  void SetInRace(bool value) {
+    InRace = value;
+    ++InRaceSets;
+  }
+  // How many times the controller has set InRace; not part of the board's
+  // value (operator==), only the view's way of telling its settings apart.
+  unsigned InRaceSets = 0;
   std::string AICount;
   bool Damage = false;
   bool Reverse = false;

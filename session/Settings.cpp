@@ -82,7 +82,7 @@ bool LoadSettings(TSession& session, TMessageBoxPort& messages) {
 void InitSession(TSession& session, TRaceBoard& board) {
   {
     std::lock_guard<std::mutex> lock(session.StateLock);
-    board.InRace = false;
+    board.SetInRace(false);
     session.LastLogSize = -1;
     session.ReadOffset = 0;
     session.ServerName.clear();

@@ -203,7 +203,7 @@ class TPosixSocket : public TSocket {
 
   // Both directions: the peer sees the end of the stream, and a thread waiting
   // in poll or recv on this socket wakes up at once.
-  void Shutdown() override { ::shutdown(Fd_, SHUT_RDWR); }
+  void Shutdown() override { ::shutdown(Fd_, SHUT_WR); }
 
  private:
 #ifdef MSG_NOSIGNAL

@@ -117,7 +117,7 @@ class TWinsockSocket : public TSocket {
     return 0;
   }
 
-  void Shutdown() override { Api_->shutdown(S_, SD_BOTH); }
+  void Shutdown() override { Api_->shutdown(S_, SD_SEND); }
 
  private:
   int Error() const { return Api_->WSAGetLastError(); }

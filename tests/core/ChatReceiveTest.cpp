@@ -8,6 +8,7 @@
 #include "chat/RecThread.h"
 #include "support/ChatFixtures.h"
 #include "support/ChatLoopback.h"
+#include "support/TcpMemorySocket.h"
 
 namespace {
 
@@ -179,6 +180,23 @@ TEST(ChatReceiveLoop, EndsByItselfWhenThisSideClosesTheConnection) {
   r.Rig.Link.CloseConnection();
   EXPECT_TRUE(Eventually([&] { return !r.Rig.ReceiverRunning(); }));
   EXPECT_TRUE(r.Peer->WaitForClose(kWait));
+}
+
+TEST(ChatReceiveLoop, AResetClosesTheConnectionAndReportsItLost) {
+  // A read that meets a reset fails with 10054 and leaves the socket open;
+  // made to happen here at the socket layer.
+  TChatRig rig;
+  auto sockets = std::make_shared<TMemorySocketStack>();
+  auto peer = sockets->AddPeer();
+  rig.Client.UseSocketStack(sockets);
+  std::atomic<int> lost{0};
+  rig.Link.OnConnectionLost = [&] { ++lost; };
+  rig.Connect(7777);
+  peer->FailReceives(10054);
+  EXPECT_TRUE(Eventually([&] { return !rig.ReceiverRunning(); }));
+  // Not connected any more: the watcher's next pass signs on again.
+  EXPECT_FALSE(rig.Link.IsConnected());
+  EXPECT_EQ(lost, 1);
 }
 
 TEST(ChatReceiveLoop, KeepsReadingThroughReadTimeOuts) {

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <future>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "session/IntConv.h"
+#include "support/ChatFixtures.h"
 #include "support/LookupDirectoryPeer.h"
 #include "support/LookupFixture.h"
 
@@ -315,4 +318,27 @@ TEST_F(StartSequence, AfterTheWatcherEnded_AsksTheDirectoryAgain) {
   EXPECT_EQ(Fields(), (TLookupFields{"192.0.2.99", 7000, "198.51.100.99", true, true}));
   EXPECT_TRUE(WatcherRunning());
   EXPECT_EQ(Window.Calls, (std::vector<bool>{false, false}));
+}
+
+TEST_F(StartSequence, ReconnectChosenBeforeTheFailedWatcherHasEnded_TriesAgain) {
+  Chat.RefuseConnect(true);
+  TStartSequence& sequence = Sequence("http://127.0.0.1:9");
+  std::promise<void> boxShown, okPressed;
+  std::shared_future<void> ok = okPressed.get_future().share();
+  std::atomic<bool> first{true};
+  WatcherWindow.WhileMessageShown = [&] {
+    if (!first.exchange(false)) return;
+    boxShown.set_value();
+    ok.wait();
+  };
+  sequence.StartMonitoring();
+  boxShown.get_future().wait();
+  // "Reconnect to Chat" comes in while the watcher that failed has not yet
+  // ended: either that watcher goes on, or a new one starts.
+  Session.RequestResend();
+  sequence.StartMonitoring();
+  okPressed.set_value();
+
+  ASSERT_TRUE(Eventually([&] { return Chat.Connects() == 2 && !WatcherRunning(); }))
+      << Chat.Connects() << " connects";
 }

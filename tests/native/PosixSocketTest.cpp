@@ -40,22 +40,3 @@ TEST(PosixSocket, AnyAddressAndPortZeroAreRefusedAsOnWindows) {
     EXPECT_EQ(socket->Connect(target.first, target.second), kWsaeAddrNotAvail);
   }
 }
-
-TEST(PosixSocket, ShutdownWakesAWaitOnAnotherThread) {
-  TLoopbackServer server;
-  TSocketStackStart start = StartSocketStack();
-  std::unique_ptr<TSocket> socket;
-  ASSERT_EQ(start.Stack->CreateSocket(socket), 0);
-  ASSERT_EQ(socket->Connect(0x7F000001, server.Port()), 0);
-  TLoopbackPeer peer = server.Accept();
-  bool readable = false;
-  auto begin = std::chrono::steady_clock::now();
-  std::thread closer([&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    socket->Shutdown();
-  });
-  EXPECT_EQ(socket->WaitReadable(5000, readable), 0);
-  closer.join();
-  EXPECT_TRUE(readable);
-  EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(4));
-}

@@ -68,7 +68,7 @@ class TMemoryPeer {
     std::lock_guard<std::mutex> lock(Lock_);
     return Sent_;
   }
-  // True once the client has shut its socket down.
+  // True once the client has shut its sending side down.
   bool ShutDownByClient() const {
     std::lock_guard<std::mutex> lock(Lock_);
     return ShutDown_;
@@ -84,9 +84,7 @@ class TMemoryPeer {
  private:
   friend class TMemorySocket;
 
-  bool ReadableLocked() const {
-    return !Chunks_.empty() || Closed_ || ReceiveError_ != 0 || ShutDown_;
-  }
+  bool ReadableLocked() const { return !Chunks_.empty() || Closed_ || ReceiveError_ != 0; }
 
   mutable std::mutex Lock_;
   std::condition_variable Changed_;
@@ -121,7 +119,6 @@ class TMemorySocket : public TSocket {
     if (!Peer_) return 10057;
     std::lock_guard<std::mutex> lock(Peer_->Lock_);
     received = 0;
-    if (Peer_->ShutDown_) return 0;
     if (!Peer_->Chunks_.empty()) {
       std::string& chunk = Peer_->Chunks_.front();
       received = std::min(size, chunk.size());

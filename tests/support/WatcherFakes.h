@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <functional>
 #include <mutex>
 #include <stdexcept>
 #include <string>
@@ -115,7 +116,13 @@ class TFakeWindow : public TWatcherWindowPort {
  public:
   void ShowChatState(int state) override { Add("chat state " + std::to_string(state)); }
   void SetCaption(const std::string& caption) override { Add("caption " + caption); }
-  void ShowModalMessage(const std::string& text) override { Add("message " + text); }
+  void ShowModalMessage(const std::string& text) override {
+    Add("message " + text);
+    if (WhileMessageShown) WhileMessageShown();
+  }
+  // Runs (on the watcher's thread) before a modal message returns: what the
+  // user does while the box is up, or right after pressing OK.
+  std::function<void()> WhileMessageShown;
   void BoardChanged() override {
     std::lock_guard<std::mutex> lock(Mutex_);
     ++BoardChanges_;
