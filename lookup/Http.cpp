@@ -152,7 +152,9 @@ void TIdHTTP::ReadBody(std::string& into, bool lenient) {
     } catch (const EIdConnClosedGracefully&) {
       if (!lenient) throw;
     }
-    // A close before the announced length is a cut reply, not a short body.
+    // A close before the announced length is a cut reply, not a short body:
+    // a 2xx reply cut short fails the request too, so that half an answer of
+    // the directory is never taken for its values.
     if (into.size() < length && !lenient) throw EIdConnClosedGracefully();
   } else if (Str::Contains(HeaderValue(Response_.RawHeaders, "Transfer-Encoding"), "chunked")) {
     ReadChunkedBody(into);

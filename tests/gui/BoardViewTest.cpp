@@ -149,6 +149,22 @@ TEST_F(BoardViewTest, LaterRace_ChangesIndicatorCaptionAndColour) {
   EXPECT_EQ(form.RaceColour(), RGB(255, 0, 0));
 }
 
+TEST_F(BoardViewTest, RaceAfterTheUserTickedTheIndicator_StillTurnsItsCaptionRed) {
+  Server = std::make_unique<TChatServerProcess>();
+  WriteSettings(Server->Port());
+  WriteLog({"Server: Game \"Harbour Night Cup\" created, running..."});
+  TfmMain& form = StartForm();
+  ASSERT_TRUE(RunUntil([&] { return Server->CountOutput("DRIVERS:") >= 1; }));
+  Click(form.CBRace);
+  ASSERT_TRUE(Checked(form.CBRace));
+  EXPECT_EQ(Text(form.CBRace), "Available");
+  // The log's race sets the value the user's tick already gave: the caption
+  // and colour follow all the same.
+  AppendLog({"Server: SYNC: 2way: race started"});
+  ASSERT_TRUE(RunUntil([&] { return Text(form.CBRace) == "In Race"; }));
+  EXPECT_EQ(form.RaceColour(), RGB(255, 0, 0));
+}
+
 TEST_F(BoardViewTest, RealismChoice_SnapsBackAtTheNextPaint) {
   Server = std::make_unique<TChatServerProcess>();
   WriteSettings(Server->Port());

@@ -83,4 +83,26 @@ TEST(ProgramTest, AnnouncesTheServerAndLeavesTheChatWhenClosed) {
   EXPECT_EQ(response.substr(response.size() - 2), "\r\n");
 }
 
+TEST(ProgramTest, WithoutAUsableSocketLibrary_ShowsWhyAndEnds) {
+  TTempDir dir;
+  WriteFileBytes(dir.File("Brennak.ini"), "[FILE]\r\nLOG=game.log\r\n");
+  WriteFileBytes(dir.File("game.log"), "");
+  // Wine refuses to load a library it is told is disabled; the program
+  // started from here inherits the setting.
+  char saved[256] = {};
+  GetEnvironmentVariableA("WINEDLLOVERRIDES", saved, sizeof saved);
+  SetEnvironmentVariableA("WINEDLLOVERRIDES", (std::string(saved) + ";ws2_32=d").c_str());
+  TProcess program(ProgramPath(), {}, dir.Path());
+  SetEnvironmentVariableA("WINEDLLOVERRIDES", saved[0] ? saved : nullptr);
+  HWND box = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (box = FindWindowA("#32770", "ORVANE")) != nullptr; }, 60000));
+  char text[512] = {};
+  GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+  EXPECT_NE(std::string(text).find("Error on loading Winsock2 library (WS2_32.DLL)"),
+            std::string::npos)
+      << text;
+  PostMessageA(box, WM_COMMAND, IDOK, 0);
+  EXPECT_EQ(program.Wait(), 1);
+}
+
 }  // namespace

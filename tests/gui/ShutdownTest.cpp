@@ -139,4 +139,53 @@ TEST_F(ShutdownTest, WatcherEndedByAFailedConnect_StillLeavesACompleteResponseFi
   ExpectEveryPingFollowedByItsRest(lines);
 }
 
+TEST_F(ShutdownTest, WhileTheThreadsStop_TheWindowAnswersOtherPrograms) {
+  TChatServerProcess server;
+  WriteSettings(server.Port(), 1500);
+  WriteLog(RaceHistory());
+  StartForm();
+  ASSERT_TRUE(RunUntil([&] { return server.CountOutput("DRIVERS:") >= 1; }));
+  // Another program asks the window something every few milliseconds, and
+  // gives up on an answer after 300 ms, as the shell does before it calls a
+  // window hung.
+  HWND window = Form->Handle();
+  std::atomic<bool> asking{true};
+  std::atomic<int> answered{0}, unanswered{0};
+  std::thread other([&] {
+    while (asking) {
+      DWORD_PTR result;
+      if (SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_BLOCK, 300, &result))
+        ++answered;
+      else if (IsWindow(window))
+        ++unanswered;
+      Sleep(20);
+    }
+  });
+  ASSERT_TRUE(RunUntil([&] { return answered > 0; }));
+  ExitProgram();
+  asking = false;
+  other.join();
+  EXPECT_EQ(unanswered, 0);
+}
+
+// The loop takes its quit message out of the queue: a box of the shutdown,
+// shown after the loop has ended, stays until the user closes it.
+TEST(ShutdownLoop, ABoxShownAfterTheLoopEnded_StaysUntilClosed) {
+  TApplication app;
+  app.Terminate();
+  app.Run();
+  std::atomic<bool> stayed{false};
+  std::thread user([&] {
+    HWND box = nullptr;
+    for (int i = 0; i < 500 && !box; ++i, Sleep(10)) box = FindWindowA("#32770", "Shutdown box");
+    if (!box) return;
+    Sleep(500);
+    stayed = IsWindow(box) && IsWindowVisible(box);
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+  });
+  MessageBoxA(nullptr, "/quit could not be written", "Shutdown box", MB_OK);
+  user.join();
+  EXPECT_TRUE(stayed);
+}
+
 }  // namespace

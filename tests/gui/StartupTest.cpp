@@ -120,6 +120,17 @@ TEST_F(StartupTest, AfterStart_RedLampReconnectEnabledAndAvailableInGreen) {
   EXPECT_TRUE(std::filesystem::exists(Dir.File("response.txt")));
 }
 
+TEST_F(StartupTest, ResponseFileThatCannotBeCreated_LeavesTheIndicatorAvailable) {
+  WriteSettings(RefusedPort());
+  WriteLog({"Strakon dedicated server starting"});
+  std::filesystem::create_directory(Dir.File("response.txt"));
+  TfmMain& form = StartForm();
+  ASSERT_EQ(Shown().size(), 1u);
+  EXPECT_EQ(Text(form.CBRace), "Available");
+  EXPECT_EQ(form.RaceColour(), RGB(0, 128, 0));
+  EXPECT_FALSE(form.Session.LogThread);
+}
+
 TEST_F(StartupTest, Window_HasItsSizeCaptionBoxesAndPlace) {
   WriteSettings(RefusedPort());
   WriteLog({});
