@@ -89,6 +89,7 @@ void InitSession(TSession& session, TRaceBoard& board) {
     session.CurrentRealism = 0;
     session.ResendRequested = false;
   }
+  session.ResponseLog.SetRotation(kResponseOldPath, kResponseMaxBytes);
   session.ResponseLog.Rewrite(kResponsePath);
 }
 

@@ -16,6 +16,12 @@
 inline constexpr const char* kSettingsPath = "./Brennak.ini";
 // The copy of everything the chat server sends, emptied at each start.
 inline constexpr const char* kResponsePath = "./response.txt";
+// Where the copy goes when it is full, replacing the one before; start-up
+// leaves it alone. In the room every server's lines reach every member, about
+// 270 MB a day with a hundred servers: unbounded, the copy would fill the game
+// server's disk in weeks.
+inline constexpr const char* kResponseOldPath = "./response.old.txt";
+inline constexpr uint64_t kResponseMaxBytes = 16 * 1024 * 1024;
 inline constexpr const char* kSettingsMissingText =
     "ORVANE installed not correctly: brennak.ini not found.";
 
@@ -35,9 +41,9 @@ bool LoadSettings(TSession& session, TMessageBoxPort& messages);
 
 // The start-of-session values: the board shows no race, the watcher starts from
 // the beginning of the log with no server name, and kResponsePath is created or
-// emptied as session.ResponseLog. Throws EInOutError with the platform's text
-// when the response file cannot be created; the caller shows it and the start
-// stops there.
+// emptied as session.ResponseLog, bounded to kResponseMaxBytes. Throws
+// EInOutError with the platform's text when the response file cannot be
+// created; the caller shows it and the start stops there.
 void InitSession(TSession& session, TRaceBoard& board);
 
 // How a save of an option dialog ended.

@@ -1,9 +1,10 @@
 #include "platform/TextFile.h"
 
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 intptr_t TTextFile::RawCreate(const std::string& path) {
   int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
@@ -23,4 +24,10 @@ void TTextFile::RawWrite(intptr_t handle, const char* data, size_t count) {
   }
 }
 
-void TTextFile::RawClose(intptr_t handle) { ::close(static_cast<int>(handle)); }
+void TTextFile::RawClose(intptr_t handle) {
+  ::close(static_cast<int>(handle));
+}
+
+void TTextFile::RawReplace(const std::string& from, const std::string& to) {
+  if (std::rename(from.c_str(), to.c_str()) != 0) throw EInOutError(std::strerror(errno));
+}

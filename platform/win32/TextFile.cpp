@@ -21,4 +21,15 @@ void TTextFile::RawWrite(intptr_t handle, const char* data, size_t count) {
   }
 }
 
-void TTextFile::RawClose(intptr_t handle) { CloseHandle(reinterpret_cast<HANDLE>(handle)); }
+void TTextFile::RawClose(intptr_t handle) {
+  CloseHandle(reinterpret_cast<HANDLE>(handle));
+}
+
+void TTextFile::RawReplace(const std::string& from, const std::string& to) {
+  // The move fails while another program holds the old file open without
+  // sharing its deletion (editors and viewers usually do): the caller then
+  // empties the file instead. This file's own handle is closed before.
+  // (ReplaceFile would refuse the first move, when no old file exists yet.)
+  if (!MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING))
+    throw EInOutError(SystemErrorText(GetLastError()));
+}

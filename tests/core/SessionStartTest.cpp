@@ -66,10 +66,12 @@ TEST_F(SessionStart, CreatesAnEmptyResponseFile) {
   EXPECT_EQ(ReadFileBytes(Dir.File("response.txt")), "<message value=\"PING\"/>\r\n");
 }
 
-TEST_F(SessionStart, EmptiesTheResponseFileOfTheLastRun) {
+TEST_F(SessionStart, EmptiesTheResponseFileOfTheLastRunAndKeepsTheOldOne) {
   WriteFileBytes(Dir.File("response.txt"), std::string(5000, 'x'));
+  WriteFileBytes(Dir.File("response.old.txt"), std::string(5000, 'o'));
   InitSession(Session, Board);
   EXPECT_EQ(ReadFileBytes(Dir.File("response.txt")), "");
+  EXPECT_EQ(ReadFileBytes(Dir.File("response.old.txt")), std::string(5000, 'o'));
   Session.ResponseLog.Close();
 }
 

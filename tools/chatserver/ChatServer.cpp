@@ -1,6 +1,8 @@
 #include "tools/chatserver/ChatServer.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <thread>
 
@@ -13,6 +15,11 @@ constexpr const char* kEnvelopeTail = "\"/>";
 constexpr size_t kMaxPending = 1 << 20;
 // The control queue is polled at least this often.
 constexpr int kPollMs = 20;
+// A flood's room lines are about this long, its pings this many lines apart,
+// and it goes out in pieces of this size.
+constexpr size_t kFloodLineBytes = 1024;
+constexpr long long kFloodLinesPerPing = 64;
+constexpr size_t kFloodPieceBytes = 64 * 1024;
 
 std::string Envelope(const std::string& payload) {
   return kEnvelopeHead + payload + kEnvelopeTail;
@@ -230,6 +237,34 @@ void TChatServer::SendPing(TClient& client) {
   SendPayload(client, "/ping\t" + std::to_string(client.PingCount) + "\t" + std::to_string(ms));
 }
 
+// What a client in a busy room hears: room lines relayed from a hundred
+// servers, numbered from 0 so that a test can tell that none was lost, with a
+// ping now and then. The lines are long so that volume goes through quickly.
+void TChatServer::Flood(TClient& client, long long bytes) {
+  long long sent = 0, lines = 0;
+  int pings = 0;
+  std::string piece;
+  while (sent + static_cast<long long>(piece.size()) < bytes && !ToClose_.count(client.Id)) {
+    std::string text = "/said\tServerList\t_Server_" + std::to_string(lines % 100) + "\t" +
+                       std::to_string(lines) + " DRIVERS: ";
+    text.resize(kFloodLineBytes - std::strlen(kEnvelopeHead) - std::strlen(kEnvelopeTail) - 2, 'x');
+    piece += Envelope(text) + "\r\n";
+    if (++lines % kFloodLinesPerPing == 0) {
+      ++pings;
+      piece += Envelope("/ping\t" + std::to_string(++client.PingCount) + "\tflood") + "\r\n";
+    }
+    if (piece.size() >= kFloodPieceBytes) {
+      sent += static_cast<long long>(piece.size());
+      SendTo(client, piece);
+      piece.clear();
+    }
+  }
+  sent += static_cast<long long>(piece.size());
+  SendTo(client, piece);
+  Print("* " + Who(client) + " flooded: " + std::to_string(sent) + " bytes, " +
+        std::to_string(lines) + " lines, " + std::to_string(pings) + " pings");
+}
+
 void TChatServer::SendTo(TClient& client, const std::string& bytes) {
   if (Options_.Silent || ToClose_.count(client.Id)) return;
   if (!ToolNet::SendAll(client.Socket, bytes)) ToClose_.insert(client.Id);
@@ -299,6 +334,8 @@ void TChatServer::RunCommand(const std::string& command) {
     Print("* " + verb + (on ? " on" : " off"));
   } else if (verb == "ping") {
     for (int id : Select(who)) SendPing(Clients_[id]);
+  } else if (verb == "flood") {
+    for (int id : Select(who)) Flood(Clients_[id], std::atoll(arg.c_str()));
   } else if (verb == "send" || verb == "say") {
     std::string bytes = Unescape(arg);
     for (int id : Select(who)) {

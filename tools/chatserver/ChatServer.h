@@ -58,6 +58,7 @@ class TChatServer {
   // Acts on one received line; false when the client is to be closed.
   bool HandleLine(TClient& client, const std::string& line);
   void SendPing(TClient& client);
+  void Flood(TClient& client, long long bytes);
   void SendTo(TClient& client, const std::string& bytes);
   void SendPayload(TClient& client, const std::string& payload);
   void TellRoom(const TClient& from, const std::string& room, const std::string& payload);

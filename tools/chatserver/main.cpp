@@ -13,6 +13,7 @@
 //   ping WHO          ping now ("/ping", a count and the time, TAB-separated)
 //   say WHO PAYLOAD   send PAYLOAD in a chat envelope with CR LF
 //   send WHO BYTES    send BYTES as they are (\t \r \n \\ \xHH understood)
+//   flood WHO BYTES   send BYTES of numbered room lines of 1 KiB, a ping every 64
 //   clients           list the connected clients
 //   quit              close everything and end
 
