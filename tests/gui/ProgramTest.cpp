@@ -87,13 +87,20 @@ TEST(ProgramTest, WithoutAUsableSocketLibrary_ShowsWhyAndEnds) {
   TTempDir dir;
   WriteFileBytes(dir.File("Brennak.ini"), "[FILE]\r\nLOG=game.log\r\n");
   WriteFileBytes(dir.File("game.log"), "");
-  // Wine refuses to load a library it is told is disabled; the program
-  // started from here inherits the setting.
-  char saved[256] = {};
-  GetEnvironmentVariableA("WINEDLLOVERRIDES", saved, sizeof saved);
-  SetEnvironmentVariableA("WINEDLLOVERRIDES", (std::string(saved) + ";ws2_32=d").c_str());
-  TProcess program(ProgramPath(), {}, dir.Path());
-  SetEnvironmentVariableA("WINEDLLOVERRIDES", saved[0] ? saved : nullptr);
+  // The shipped file under a name of its own, for which Wine is told that the
+  // socket library is disabled (an empty load order): loading it fails as it
+  // does on a Windows whose Winsock is broken. Other tests starting the
+  // program meanwhile are not touched.
+  const std::string name = "orvane-nosockets.exe";
+  ASSERT_TRUE(CopyFileA(ProgramPath().c_str(), dir.File(name).c_str(), FALSE));
+  const std::string key = "Software\\Wine\\AppDefaults\\" + name;
+  HKEY overrides;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, (key + "\\DllOverrides").c_str(), 0, nullptr, 0,
+                            KEY_SET_VALUE, nullptr, &overrides, nullptr),
+            ERROR_SUCCESS);
+  RegSetValueExA(overrides, "ws2_32", 0, REG_SZ, reinterpret_cast<const BYTE*>(""), 1);
+  RegCloseKey(overrides);
+  TProcess program(dir.File(name), {}, dir.Path());
   HWND box = nullptr;
   ASSERT_TRUE(WaitFor([&] { return (box = FindWindowA("#32770", "ORVANE")) != nullptr; }, 60000));
   char text[512] = {};
@@ -103,6 +110,7 @@ TEST(ProgramTest, WithoutAUsableSocketLibrary_ShowsWhyAndEnds) {
       << text;
   PostMessageA(box, WM_COMMAND, IDOK, 0);
   EXPECT_EQ(program.Wait(), 1);
+  RegDeleteTreeA(HKEY_CURRENT_USER, key.c_str());
 }
 
 }  // namespace
