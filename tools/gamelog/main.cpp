@@ -1,6 +1,7 @@
 // gamelog: writes the log of a make-believe Strakon dedicated server in the
 // working directory, the way the game server writes its own, so that the
 // controller can be tried, tested and measured without the game.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -92,6 +93,9 @@ struct TOptions {
   bool Control = false;
   bool PrintState = false;
 };
+
+// The least time between two timed restarts, in seconds.
+constexpr double kRestartGap = 1;
 
 [[noreturn]] void Usage(const std::string& problem) {
   std::fprintf(stderr, "gamelog: %s\nTry 'gamelog --help'.\n", problem.c_str());
@@ -326,15 +330,27 @@ int main(int argc, char** argv) {
     if (live) {
       auto now = TClock::now();
       if (o.Seconds >= 0 && now - start >= seconds(o.Seconds)) break;
+      // Restarts keep a second apart, so that a reader that passes every few
+      // hundred milliseconds sees each new log shorter than the one before.
+      auto restarted = [&] {
+        nextTruncate = std::max(nextTruncate, now + seconds(kRestartGap));
+        nextRecreate = std::max(nextRecreate, now + seconds(kRestartGap));
+      };
       std::string command;
-      while (control.Take(command)) lines += RunCommand(command, server, log);
+      while (control.Take(command)) {
+        long long written = RunCommand(command, server, log);
+        if (written > 0) restarted();  // only a restart writes at once
+        lines += written;
+      }
       // A held server does not restart on its own; a due restart waits for "go".
       if (!server.Held() && o.TruncateEvery > 0 && now >= nextTruncate) {
         lines += Restart(server, log, false);
         nextTruncate = now + seconds(o.TruncateEvery);
+        restarted();
       } else if (!server.Held() && o.RecreateEvery > 0 && now >= nextRecreate) {
         lines += Restart(server, log, true);
         nextRecreate = now + seconds(o.RecreateEvery);
+        restarted();
       }
       next += gap;
       std::this_thread::sleep_until(next);
