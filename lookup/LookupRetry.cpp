@@ -1,5 +1,6 @@
 #include "lookup/LookupRetry.h"
 
+#include <algorithm>
 #include <chrono>
 #include <utility>
 
@@ -39,11 +40,6 @@ void TLookupRetry::TryNow() {
   Woken_.notify_all();
 }
 
-int TLookupRetry::Tries() const {
-  std::lock_guard<std::mutex> lock(Lock_);
-  return Tries_;
-}
-
 void TLookupRetry::Execute() {
   while (WaitForTry()) {
     if (Try()) return;
@@ -59,9 +55,7 @@ bool TLookupRetry::WaitForTry() {
     const int64_t wait = std::min(Backoff_.MillisecondsToNext(), kLookMs);
     Woken_.wait_for(lock, std::chrono::milliseconds(wait));
   }
-  if (Terminated()) return false;
-  ++Tries_;
-  return true;
+  return !Terminated();
 }
 
 bool TLookupRetry::Try() {

@@ -47,8 +47,6 @@ class TLookupRetry final : public TThread {
   void Stop();
   // Tries at once instead of waiting out the current wait.
   void TryNow();
-  // Tries made so far.
-  int Tries() const;
 
  protected:
   void Execute() override;
@@ -66,8 +64,7 @@ class TLookupRetry final : public TThread {
   // on the user-interface thread.
   TIdHTTP Http_;
 
-  mutable std::mutex Lock_;
+  std::mutex Lock_;
   std::condition_variable Woken_;
   TReconnectBackoff Backoff_;  // guarded by Lock_
-  int Tries_ = 0;              // guarded by Lock_
 };

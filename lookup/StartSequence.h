@@ -67,8 +67,6 @@ class TStartSequence {
   // Ends a background lookup promptly (StopAll); on the user-interface thread
   // the wait for it serves handovers.
   void StopLookup();
-  // The background lookup, while one exists (it may have ended).
-  const TLookupRetry* Lookup() const { return Retry_.get(); }
 
  private:
   TSession& Session_;
