@@ -69,7 +69,9 @@ void TfmMain::StopAll() {
   // a read time-out. Meanwhile this thread keeps running what the two hand over
   // (or they could wait for each other) and keeps reading the windows'
   // messages, so that the windows stay painted and answering; the user's menu
-  // commands wait for the end of the stop (OnCommand).
+  // commands wait for the end of the stop (OnCommand). A lookup in the
+  // background gives up its connect or read within a wait slice.
+  StartSequence.StopLookup();
   if (Session.LogThread) {
     TThread& watcher = *Session.LogThread;
     watcher.Terminate();

@@ -55,7 +55,7 @@ TfmMain::TfmMain(TApplication& application, TfmMainPorts ports)
             return true;
           }),
       ChatLink(Session, IdTCPClient1, Bridge_),
-      StartSequence(Session, Board, IdHTTP1, *Messages_, *this, ChatLink, *this,
+      StartSequence(Session, Board, IdHTTP1, *Messages_, *this, ChatLink, *this, Bridge_,
                     ports.DirectoryBaseUrl.empty() ? DirectoryBaseUrl() : ports.DirectoryBaseUrl),
       TrayIcon(ports.ShellIcon ? *ports.ShellIcon : ShellArea_) {
   IdTCPClient1.Host = "127.0.0.1";

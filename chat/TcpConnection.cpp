@@ -41,6 +41,17 @@ void TIdTCPConnection::UseSocketStack(std::shared_ptr<TSocketStack> stack) {
   Stack_ = stack ? std::move(stack) : RequireSocketStack();
 }
 
+void TIdTCPConnection::SetDeadline(TClock::time_point deadline) {
+  std::lock_guard<std::mutex> reading(ReadLock_);
+  HasDeadline_ = true;
+  Deadline_ = deadline;
+}
+
+void TIdTCPConnection::ClearDeadline() {
+  std::lock_guard<std::mutex> reading(ReadLock_);
+  HasDeadline_ = false;
+}
+
 // --- Socket state (StateLock_ held) ---
 
 void TIdTCPConnection::CloseSocketLocked() {
@@ -78,12 +89,16 @@ void TIdTCPConnection::CloseConnection() {
 void TIdTCPConnection::Connect(const std::string& host, int port,
                                const std::function<void()>& connected) {
   std::lock_guard<std::mutex> connecting(ConnectLock_);
+  bool bounded;
+  TClock::time_point deadline;
   {
     std::lock_guard<std::mutex> reading(ReadLock_);
     std::lock_guard<std::mutex> state(StateLock_);
     if (Socket_) throw EIdAlreadyConnected();
     EmptyBuffer();
     ClosedFlag_ = false;
+    bounded = HasDeadline_ || Abandon;
+    deadline = HasDeadline_ ? Deadline_ : TClock::time_point::max();
   }
   TLiveSocketRef made;
   bool installed = false;
@@ -97,7 +112,19 @@ void TIdTCPConnection::Connect(const std::string& host, int port,
     uint32_t address = ResolveHost(*Stack_, host);
     // A port outside 16 bits would wrap around to another port.
     if (port < 0 || port > 65535) throw EIdSocketError(kWsaeAddrNotAvail);
-    code = made->Socket->Connect(address, port);
+    if (bounded) {
+      // Without a deadline the wait is left to the system, as an unbounded connect's is.
+      constexpr int kSystemsOwnWait = 24 * 60 * 60 * 1000;
+      const long long left =
+          deadline == TClock::time_point::max()
+              ? kSystemsOwnWait
+              : std::chrono::duration_cast<std::chrono::milliseconds>(deadline - TClock::now())
+                    .count();
+      const int waitMs = static_cast<int>(std::clamp<long long>(left, 0, kSystemsOwnWait));
+      code = made->Socket->ConnectWithin(address, port, waitMs, [this] { return Abandoned(); });
+    } else {
+      code = made->Socket->Connect(address, port);
+    }
     if (code != 0) throw EIdSocketError(code);
     {
       std::lock_guard<std::mutex> state(StateLock_);
@@ -189,11 +216,15 @@ std::string TIdTCPConnection::Take(size_t count) {
 }
 
 void TIdTCPConnection::WaitForData(TLiveSocket& socket, int timeoutMs) {
-  const TClock::time_point deadline = TClock::now() + std::chrono::milliseconds(timeoutMs);
+  // The read's own time-out or the connection's deadline, whichever comes first.
+  const bool bounded = timeoutMs > 0 || HasDeadline_;
+  TClock::time_point deadline =
+      timeoutMs > 0 ? TClock::now() + std::chrono::milliseconds(timeoutMs) : Deadline_;
+  if (HasDeadline_) deadline = std::min(deadline, Deadline_);
   for (;;) {
-    if (socket.Closed) throw EIdClosedSocket();
+    if (socket.Closed || Abandoned()) throw EIdClosedSocket();
     int slice = kWaitSliceMs;
-    if (timeoutMs > 0) {
+    if (bounded) {
       auto left =
           std::chrono::duration_cast<std::chrono::milliseconds>(deadline - TClock::now()).count();
       slice = static_cast<int>(std::clamp<long long>(left, 0, kWaitSliceMs));
@@ -205,7 +236,7 @@ void TIdTCPConnection::WaitForData(TLiveSocket& socket, int timeoutMs) {
       throw EIdSocketError(code);
     }
     if (readable) return;
-    if (timeoutMs > 0 && TClock::now() >= deadline) throw EIdReadTimeout();
+    if (bounded && TClock::now() >= deadline) throw EIdReadTimeout();
   }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <functional>
 #include <memory>
@@ -68,6 +69,19 @@ class TIdTCPConnection {
   void ReceiveBytes(size_t count, std::string& into);
   void ReceiveUntilClose(std::string& into);
 
+  // Bounds every wait of the connection (the connect and each read) by one
+  // moment, whatever ReadTimeout says: a read that reaches it fails with
+  // EIdReadTimeout, a connect with the time-out's socket error. For a whole
+  // exchange that must end in time however slowly the peer answers. Set and
+  // cleared by the thread that connects and reads.
+  void SetDeadline(std::chrono::steady_clock::time_point deadline);
+  void ClearDeadline();
+  // Asked every wait slice (about 100 ms) while the connection connects or
+  // reads: true gives the wait up at once (EIdClosedSocket, or the interrupted
+  // connect's socket error), so that a thread asked to stop ends promptly. Set
+  // before the connection is used, by its owner.
+  std::function<bool()> Abandon;
+
   // Replaces the socket layer (null: the platform's); the next OpenConnection
   // uses it.
   void UseSocketStack(std::shared_ptr<TSocketStack> stack);
@@ -98,6 +112,9 @@ class TIdTCPConnection {
   void TakeInto(size_t count, std::string& into);
   void EmptyBuffer();
 
+  // Whether the owner wants the current wait given up.
+  bool Abandoned() const { return Abandon && Abandon(); }
+
   std::shared_ptr<TSocketStack> Stack_;  // guarded by ConnectLock_
 
   std::mutex ConnectLock_;
@@ -115,6 +132,9 @@ class TIdTCPConnection {
   std::string Buffer_;
   size_t Head_ = 0;
   size_t Searched_ = 0;
+  // Guarded by ReadLock_.
+  bool HasDeadline_ = false;
+  std::chrono::steady_clock::time_point Deadline_;
 };
 
 // Adds the target and the connect.

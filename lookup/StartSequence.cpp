@@ -13,30 +13,10 @@
 #include "session/IntConv.h"
 #include "session/Session.h"
 
-namespace {
-
-// The window's HTTP client keeps its own read time-out (none) for everything
-// but the lookup.
-class TReadTimeoutScope {
- public:
-  TReadTimeoutScope(TIdHTTP& http, int timeout) : Http_(http), Saved_(http.ReadTimeout) {
-    Http_.ReadTimeout = timeout;
-  }
-  ~TReadTimeoutScope() { Http_.ReadTimeout = Saved_; }
-  TReadTimeoutScope(const TReadTimeoutScope&) = delete;
-  TReadTimeoutScope& operator=(const TReadTimeoutScope&) = delete;
-
- private:
-  TIdHTTP& Http_;
-  int Saved_;
-};
-
-}  // namespace
-
 TStartSequence::TStartSequence(TSession& session, TRaceBoard& board, TIdHTTP& http,
                                TMessageBoxPort& boxes, TStartWindowPort& window,
                                TWatcherChatPort& chat, TWatcherWindowPort& watcherWindow,
-                               std::string directoryBaseUrl)
+                               TUiBridge& ui, std::string directoryBaseUrl)
     : Session_(session),
       Board_(board),
       Http_(http),
@@ -44,32 +24,24 @@ TStartSequence::TStartSequence(TSession& session, TRaceBoard& board, TIdHTTP& ht
       Window_(window),
       Chat_(chat),
       WatcherWindow_(watcherWindow),
+      Ui_(ui),
       DirectoryBase_(std::move(directoryBaseUrl)) {}
 
-bool TStartSequence::FetchAutoIP(bool LocalAuto, bool ChatAuto) {
-  std::string body;
-  int status = 0;
-  try {
-    TReadTimeoutScope timeout(Http_, LookupReadTimeout);
-    body = Http_.FetchUrl(DirectoryUrl(DirectoryBase_));
-    status = Http_.LastStatusCode();
-  } catch (const std::exception&) {
-    // Name lookup, connect, transfer, time-out or a refused status: to the
-    // user they are all the same missing Internet connection.
-    Boxes_.ShowMessage(kLookupFailedMessage);
-    return false;
-  }
-  if (status != 200) {
-    Boxes_.ShowMessage(kDirectoryBusyMessage);
-    return false;
-  }
+TStartSequence::~TStartSequence() {
+  StopLookup();
+}
 
-  // Every key is looked for before anything is stored, so a reply cut short
-  // by a busy script leaves the settings' values in place.
+bool TStartSequence::FetchAutoIP(bool LocalAuto, bool ChatAuto) {
   TDirectoryReply reply;
-  if (!ReadDirectoryReply(body, LocalAuto, ChatAuto, reply)) {
-    Boxes_.ShowMessage(kDirectoryBusyMessage);
-    return false;
+  switch (AskDirectory(Http_, DirectoryUrl(DirectoryBase_), LocalAuto, ChatAuto, Limits(), reply)) {
+    case TLookupOutcome::NoAnswer:
+      Boxes_.ShowMessage(kLookupFailedMessage);
+      return false;
+    case TLookupOutcome::Busy:
+      Boxes_.ShowMessage(kDirectoryBusyMessage);
+      return false;
+    case TLookupOutcome::Found:
+      break;
   }
   std::lock_guard<std::mutex> lock(Session_.StateLock);
   if (ChatAuto) {
@@ -82,6 +54,14 @@ bool TStartSequence::FetchAutoIP(bool LocalAuto, bool ChatAuto) {
 }
 
 void TStartSequence::StartMonitoring() {
+  Start(false);
+}
+
+void TStartSequence::RetriveAutoIP1Click() {
+  Start(true);
+}
+
+void TStartSequence::Start(bool byUser) {
   if (Session_.LogThread && !Session_.LogThread->Finished()) {
     // Two watchers would share the session and the chat connection: a running
     // one is asked to go on and pass at once instead. One that has already
@@ -91,18 +71,87 @@ void TStartSequence::StartMonitoring() {
     if (running && running->RequestStart()) return;
     Session_.LogThread->WaitFor();
   }
+  bool localAuto, chatAuto, heals;
+  {
+    std::lock_guard<std::mutex> lock(Session_.StateLock);
+    localAuto = Session_.LocalAuto;
+    chatAuto = Session_.ChatAuto;
+    heals = Session_.AutoReconnect > 0;
+  }
+  if (!localAuto && !chatAuto) {
+    StartWatcher();
+    return;
+  }
+  if (heals && !byUser) {
+    // A start while the background lookup waits ("Reconnect to Chat") tries
+    // at once instead of starting another.
+    if (Retry_ && !Retry_->Finished()) {
+      Retry_->TryNow();
+      return;
+    }
+    StartLookup(localAuto, chatAuto, false);
+    return;
+  }
+  // The user's lookup replaces the background one: two would race to store
+  // their values and start the watcher.
+  StopLookup();
+  bool found;
+  try {
+    found = FetchAutoIP(localAuto, chatAuto);
+  } catch (...) {
+    // A port that is not a number: shown by the window; the next answer may be good.
+    if (heals) StartLookup(localAuto, chatAuto, true);
+    throw;
+  }
+  if (!found) {
+    Window_.EnableRetriveAutoIP(true);
+    if (heals) StartLookup(localAuto, chatAuto, true);
+    return;
+  }
+  StartWatcher();
+}
+
+void TStartSequence::StartLookup(bool localAuto, bool chatAuto, bool waitFirst) {
+  StopLookup();
+  TLookupRetry::TPlan plan;
+  plan.Url = DirectoryUrl(DirectoryBase_);
+  plan.LocalAuto = localAuto;
+  plan.ChatAuto = chatAuto;
+  plan.Limits = Limits();
+  {
+    std::lock_guard<std::mutex> lock(Session_.StateLock);
+    plan.FirstWait = TTLog::PauseAfterPass(Session_.RefreshTime);
+    plan.LongestWait = int64_t{Session_.AutoReconnect} * 1000;
+  }
+  plan.WaitFirst = waitFirst;
+  // Until the directory answers, the user may ask for a lookup at once.
+  Window_.EnableRetriveAutoIP(true);
+  Retry_ = std::make_unique<TLookupRetry>(
+      std::move(plan), Ui_,
+      [this](const TDirectoryReply& reply, int32_t port) { LookupFound(reply, port); });
+}
+
+void TStartSequence::StopLookup() {
+  // Destroying it stops it and waits, serving handovers on this thread.
+  Retry_.reset();
+}
+
+void TStartSequence::LookupFound(const TDirectoryReply& reply, int32_t port) {
   bool localAuto, chatAuto;
   {
     std::lock_guard<std::mutex> lock(Session_.StateLock);
     localAuto = Session_.LocalAuto;
     chatAuto = Session_.ChatAuto;
-  }
-  if (localAuto || chatAuto) {
-    if (!FetchAutoIP(localAuto, chatAuto)) {
-      Window_.EnableRetriveAutoIP(true);
-      return;
+    if (chatAuto) {
+      Session_.ChatServerAddress = reply.ChatServerAddress;
+      Session_.ChatPort = port;
     }
+    if (localAuto) Session_.LocalAddress = reply.LocalAddress;
   }
+  StartWatcher();
+}
+
+void TStartSequence::StartWatcher() {
   auto watcher = std::make_unique<TTLog>(Session_, Board_, Chat_, WatcherWindow_);
   watcher->Start();
   Session_.LogThread = std::move(watcher);

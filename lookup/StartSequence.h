@@ -1,8 +1,12 @@
 #pragma once
 
+#include <cstdint>
+#include <memory>
 #include <string>
 
 #include "lookup/Directory.h"
+#include "lookup/DirectoryLookup.h"
+#include "lookup/LookupRetry.h"
 
 struct TSession;
 class TRaceBoard;
@@ -11,6 +15,7 @@ class TMessageBoxPort;
 class TStartWindowPort;
 class TWatcherChatPort;
 class TWatcherWindowPort;
+class TUiBridge;
 
 inline constexpr const char* kLookupFailedMessage =
     "Cannot retrive automatic IP info. Is connection to Internet up?";
@@ -21,18 +26,30 @@ inline constexpr const char* kDirectoryBusyMessage =
 // directory, then starts the log watcher. Owned by the status window, which
 // calls it from its event handlers on the user-interface thread; the HTTP
 // client is the window's and is used by nothing else.
+//
+// With AUTORECONNECT set, a lookup that runs by itself (at start, after the
+// Connection dialog, on "Reconnect to Chat") runs in the background
+// (TLookupRetry), shows nothing when it fails and is tried again until it
+// succeeds; "Retrive Auto IP" still looks up at once on the user-interface
+// thread, shows its message, and leaves the retries going when it fails.
 class TStartSequence {
  public:
   // directoryBaseUrl: "http://host[:port]" of the directory; the program keeps
   // the default, tests give their own server.
   TStartSequence(TSession& session, TRaceBoard& board, TIdHTTP& http, TMessageBoxPort& boxes,
                  TStartWindowPort& window, TWatcherChatPort& chat,
-                 TWatcherWindowPort& watcherWindow,
+                 TWatcherWindowPort& watcherWindow, TUiBridge& ui,
                  std::string directoryBaseUrl = DirectoryBaseUrl());
+  // Stops a background lookup, waiting for it while serving handovers.
+  ~TStartSequence();
+  TStartSequence(const TStartSequence&) = delete;
+  TStartSequence& operator=(const TStartSequence&) = delete;
 
   // Read time-out of the lookup's HTTP transfer, in milliseconds; a time-out
   // fails the lookup like any other transfer failure.
   int LookupReadTimeout = kLookupReadTimeout;
+  // Bound of one whole lookup, connect included, in milliseconds.
+  int LookupDeadline = kLookupDeadline;
 
   // One GET to the directory; stores the values that the flags ask for. False
   // after a failure that has been shown to the user, the session unchanged. A
@@ -44,8 +61,12 @@ class TStartSequence {
   // one; a watcher that is just ending is replaced, so the request is never
   // lost. EConvertError is left to the window's general error display.
   void StartMonitoring();
-  // "Retrive Auto IP".
-  void RetriveAutoIP1Click() { StartMonitoring(); }
+  // "Retrive Auto IP": looks up at once, here, even while a background lookup
+  // waits for its next try (it is stopped first).
+  void RetriveAutoIP1Click();
+  // Ends a background lookup promptly (StopAll); on the user-interface thread
+  // the wait for it serves handovers.
+  void StopLookup();
 
  private:
   TSession& Session_;
@@ -55,5 +76,15 @@ class TStartSequence {
   TStartWindowPort& Window_;
   TWatcherChatPort& Chat_;
   TWatcherWindowPort& WatcherWindow_;
+  TUiBridge& Ui_;
   std::string DirectoryBase_;
+  std::unique_ptr<TLookupRetry> Retry_;
+
+  void Start(bool byUser);
+  // Starts the lookup in the background; waitFirst after a failed lookup.
+  void StartLookup(bool localAuto, bool chatAuto, bool waitFirst);
+  // Runs on the user-interface thread with what the background lookup found.
+  void LookupFound(const TDirectoryReply& reply, int32_t port);
+  void StartWatcher();
+  TLookupLimits Limits() const { return {LookupReadTimeout, LookupDeadline}; }
 };

@@ -1,5 +1,6 @@
 #include "monitor/LogWatcher.h"
 
+#include <algorithm>
 #include <chrono>
 #include <exception>
 #include <mutex>
@@ -16,12 +17,13 @@ const char kCannotConnect[] = "Cannot connect to chat server";
 }  // namespace
 
 TTLog::TTLog(TSession& session, TRaceBoard& board, TWatcherChatPort& chat,
-             TWatcherWindowPort& window, std::unique_ptr<TLogFile> file)
+             TWatcherWindowPort& window, std::unique_ptr<TLogFile> file, TReconnectBackoff backoff)
     : Session_(session),
       Board_(board),
       Chat_(chat),
       Window_(window),
-      File_(file ? std::move(file) : std::make_unique<TSharedLogFile>()) {}
+      File_(file ? std::move(file) : std::make_unique<TSharedLogFile>()),
+      Backoff_(std::move(backoff)) {}
 
 TTLog::~TTLog() {
   // The body uses this object's members: it must be over before they go.
@@ -53,8 +55,11 @@ void TTLog::RunPasses() {
       refreshTime = Session_.RefreshTime;
     }
     // A stop does not cut the sleep short: StopAll's wait is bounded by one
-    // pause plus one pass.
-    Sleep(PauseAfterPass(refreshTime));
+    // pause plus one pass. A connect that waits for its next try wakes the
+    // watcher when the try is due, however long the pause between passes.
+    int pause = PauseAfterPass(refreshTime);
+    if (Waiting_) pause = static_cast<int>(std::min<int64_t>(pause, Backoff_.MillisecondsToNext()));
+    Sleep(pause);
   }
 }
 
@@ -67,6 +72,7 @@ void TTLog::Sleep(int pause) {
 
 void TTLog::TakeStartRequest() {
   std::lock_guard<std::mutex> lock(StartLock_);
+  if (StartRequested_) Backoff_.TryNow();
   StartRequested_ = false;
 }
 
@@ -92,13 +98,18 @@ bool TTLog::Pass() {
     before = Board_;
   }
   bool send = ReadLog();
-  bool connected = Chat_.IsConnected();
-  bool goOn = connected || ConnectStep();
+  const bool connected = Chat_.IsConnected();
+  const TConnect connect = connected ? TConnect::Connected : ConnectStep();
+  const bool goOn = connect != TConnect::Failed;
+  Waiting_ = connect == TConnect::Waiting;
+  // Nothing can be announced without a connection; the connect that ends the
+  // wait announces the state the log has reached by then.
+  if (Waiting_) send = false;
   // A chat server that has just taken a new sign-on knows nothing of this game server: after a
   // dropped connection it would otherwise show the server without a status until the log grows,
   // which on a quiet server can take hours. A pass that could not read the log announces
   // nothing; the request waits for the next pass that can.
-  if (goOn && !connected) {
+  if (connect == TConnect::Connected && !connected) {
     if (LogRead_)
       send = true;
     else
@@ -186,25 +197,39 @@ void TTLog::ReadLines(int64_t offset, int64_t size) {
 
 // Connects when the chat connection is down; the connect signs on before it
 // returns.
-bool TTLog::ConnectStep() {
+TTLog::TConnect TTLog::ConnectStep() {
   std::string host;
   int port;
+  int64_t longestWait;
+  int32_t refreshTime;
   {
     std::lock_guard<std::mutex> lock(Session_.StateLock);
     host = Session_.ChatServerAddress;
     port = Session_.ChatPort;
+    longestWait = int64_t{Session_.AutoReconnect} * 1000;
+    refreshTime = Session_.RefreshTime;
   }
+  const bool heals = longestWait > 0;
+  if (heals && !Backoff_.Due()) return TConnect::Waiting;
   try {
     Chat_.SetTarget(host, port);
     Chat_.OpenConnection();
   } catch (...) {
+    if (heals) {
+      // Nobody may be at the machine to close a box: the lamp and "Reconnect
+      // to Chat" say what is wrong, and the watcher tries again by itself.
+      Window_.ShowChatState(1);
+      Backoff_.Failed(PauseAfterPass(refreshTime), longestWait);
+      return TConnect::Waiting;
+    }
     Window_.ShowModalMessage(kCannotConnect);
     Window_.ShowChatState(1);
-    return false;
+    return TConnect::Failed;
   }
+  Backoff_.Succeeded();
   Window_.ShowChatState(0);
   Chat_.StartReceiver();
-  return true;
+  return TConnect::Connected;
 }
 
 // Announces the status and the drivers. A connection that breaks under the announcement is closed

@@ -8,6 +8,7 @@
 
 #include "monitor/LogFile.h"
 #include "monitor/PassReading.h"
+#include "monitor/ReconnectBackoff.h"
 #include "monitor/WatcherPorts.h"
 #include "platform/Thread.h"
 #include "session/RaceBoard.h"
@@ -24,14 +25,21 @@
 // itself only when it cannot connect to the chat server, and then only when no
 // new start has been asked of it (RequestStart) since its last pass began.
 //
+// With AUTORECONNECT set, a connect that fails ends nothing and shows no box:
+// the lamp turns red, the passes go on reading the log, and the connect is
+// tried again after the waits of TReconnectBackoff (a start request tries at
+// once). The first pass after a successful connect announces, as after any
+// new sign-on.
+//
 // The board and the session fields it shares with the window are touched only
 // under the session's StateLock, and never while a port is called or the log is
 // read: the window may show and edit the board during a long first pass.
 class TTLog : public TThread {
  public:
   // file: the log access to use; the log on disk when none is given.
+  // backoff: the waits between connects that fail; tests give it their clock.
   TTLog(TSession& session, TRaceBoard& board, TWatcherChatPort& chat, TWatcherWindowPort& window,
-        std::unique_ptr<TLogFile> file = nullptr);
+        std::unique_ptr<TLogFile> file = nullptr, TReconnectBackoff backoff = {});
   // Requests a stop and waits for the thread's end.
   ~TTLog() override;
 
@@ -62,14 +70,20 @@ class TTLog : public TThread {
   void RunPasses();
   // Sleeps pause milliseconds, or until a start is asked for.
   void Sleep(int pause);
-  // Takes a pending start request: the pass about to begin serves it.
+  // Takes a pending start request: the pass about to begin serves it, and
+  // connects at once if it has to connect.
   void TakeStartRequest();
   // After the passes have ended: true when the watcher ends, false when a start
   // was asked for meanwhile and it goes on.
   bool DecideToEnd();
   bool ReadLog();
   void ReadLines(int64_t offset, int64_t size);
-  bool ConnectStep();
+  enum class TConnect {
+    Connected,  // connected and signed on
+    Waiting,    // not connected; tried again after a wait (AUTORECONNECT)
+    Failed,     // not connected, the box shown: the watcher ends
+  };
+  TConnect ConnectStep();
   void Announce(const std::string& status, const std::string& drivers);
 
   TSession& Session_;
@@ -81,6 +95,10 @@ class TTLog : public TThread {
   TPassCaption Caption_;
   // Whether this pass could open and size the log.
   bool LogRead_ = false;
+  // Used by the watcher's thread only.
+  TReconnectBackoff Backoff_;
+  // Whether the last pass was left without a connection, waiting to try again.
+  bool Waiting_ = false;
 
   std::mutex StartLock_;
   std::condition_variable StartAsked_;

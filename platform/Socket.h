@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -17,11 +18,13 @@
 // platform's and protocol parsers can be tested and fuzzed without a network.
 
 // The Windows Sockets codes that the line client itself tells apart.
+constexpr int kWsaeInterrupted = 10004;
 constexpr int kWsaeAddrInUse = 10048;
 constexpr int kWsaeAddrNotAvail = 10049;
 constexpr int kWsaeConnAborted = 10053;
 constexpr int kWsaeConnReset = 10054;
 constexpr int kWsaeShutdown = 10058;
+constexpr int kWsaeTimedOut = 10060;
 constexpr int kWsaeConnRefused = 10061;
 constexpr int kWsaHostNotFound = 11001;
 
@@ -37,6 +40,18 @@ class TSocket {
   // Connects to an IPv4 address in host byte order; blocks as long as the
   // platform's connect takes.
   virtual int Connect(uint32_t address, int port) = 0;
+  // Connects as Connect does, but waits at most waitMs for the peer (then
+  // 10060, timed out) and gives up at once (10004, interrupted) when abandon()
+  // turns true; it is asked every short slice of the wait. A connect to a host
+  // that drops the request would otherwise wait as long as the system keeps
+  // retrying (21 s on Windows, minutes on Linux). The default waits as Connect
+  // does, for sockets that connect at once.
+  virtual int ConnectWithin(uint32_t address, int port, int waitMs,
+                            const std::function<bool()>& abandon) {
+    (void)waitMs;
+    (void)abandon;
+    return Connect(address, port);
+  }
   // Waits up to timeoutMs (0: just looks) until a receive would not block; the
   // peer's close and a pending error count as readable.
   virtual int WaitReadable(int timeoutMs, bool& readable) = 0;

@@ -34,6 +34,10 @@ struct TSession {
   std::string LocalAddress = "127.0.0.1";
   bool ChatAuto = false;
   bool LocalAuto = false;
+  // [SERVER] AUTORECONNECT: the longest wait in seconds between two tries of a
+  // chat connect or an address lookup that failed; 0 leaves a failure to the
+  // user (a message, and nothing more is tried until a menu command).
+  int32_t AutoReconnect = 0;
 
   // Bookkeeping of the log watcher. 64-bit, so a log past 2 GiB is followed
   // like any other (a server left running for months writes that much).

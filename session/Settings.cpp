@@ -1,5 +1,7 @@
 #include "session/Settings.h"
 
+#include <algorithm>
+
 #include "platform/SharedFile.h"
 #include "session/IntConv.h"
 
@@ -74,6 +76,8 @@ bool LoadSettings(TSession& session, TMessageBoxPort& messages) {
   session.ChatServerAddress = ini.ReadValue("SERVER", "IPADDRCHATSERVER", "127.0.0.1");
   session.LocalAddress = ini.ReadValue("SERVER", "MYIP", "127.0.0.1");
   session.ChatPort = ReadIntValue(ini, "DEFAULT", "PORT", 7777);
+  // Missing, empty, not a number, 0 or negative: off.
+  session.AutoReconnect = std::max(0, ReadIntValue(ini, "SERVER", "AUTORECONNECT", 0));
   session.ChatAuto = session.ChatServerAddress == "AUTO";
   session.LocalAuto = session.LocalAddress == "AUTO";
   return true;

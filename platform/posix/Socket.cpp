@@ -7,7 +7,9 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 
 namespace {
@@ -171,6 +173,17 @@ class TPosixSocket : public TSocket {
     return error == 0 ? 0 : WsaCode(error);
   }
 
+  int ConnectWithin(uint32_t address, int port, int waitMs,
+                    const std::function<bool()>& abandon) override {
+    if (address == INADDR_ANY || port == 0) return kWsaeAddrNotAvail;
+    const int flags = ::fcntl(Fd_, F_GETFL);
+    if (flags < 0 || ::fcntl(Fd_, F_SETFL, flags | O_NONBLOCK) != 0) return LastError();
+    int code = WaitConnected(address, port, waitMs, abandon);
+    // The line client's reads and writes expect a blocking socket.
+    ::fcntl(Fd_, F_SETFL, flags);
+    return code;
+  }
+
   int WaitReadable(int timeoutMs, bool& readable) override {
     // poll, not select: a descriptor number past FD_SETSIZE would overrun an fd_set.
     pollfd p{Fd_, POLLIN, 0};
@@ -206,6 +219,33 @@ class TPosixSocket : public TSocket {
   void Shutdown() override { ::shutdown(Fd_, SHUT_WR); }
 
  private:
+  // The connect of a non-blocking socket, waited for in short slices.
+  int WaitConnected(uint32_t address, int port, int waitMs, const std::function<bool()>& abandon) {
+    sockaddr_in remote{};
+    remote.sin_family = AF_INET;
+    remote.sin_addr.s_addr = htonl(address);
+    remote.sin_port = htons(static_cast<uint16_t>(port));
+    if (::connect(Fd_, reinterpret_cast<sockaddr*>(&remote), sizeof remote) == 0) return 0;
+    if (errno != EINPROGRESS && errno != EINTR) return LastError();
+    constexpr int kSliceMs = 100;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+    for (;;) {
+      if (abandon && abandon()) return kWsaeInterrupted;
+      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                      until - std::chrono::steady_clock::now())
+                      .count();
+      if (left <= 0) return kWsaeTimedOut;
+      pollfd p{Fd_, POLLOUT, 0};
+      int n = ::poll(&p, 1, static_cast<int>(std::min<long long>(left, kSliceMs)));
+      if (n < 0 && errno != EINTR) return LastError();
+      if (n > 0) break;
+    }
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (::getsockopt(Fd_, SOL_SOCKET, SO_ERROR, &error, &length) != 0) return LastError();
+    return error == 0 ? 0 : WsaCode(error);
+  }
+
 #ifdef MSG_NOSIGNAL
   static constexpr int kNoSignal = MSG_NOSIGNAL;
 #else

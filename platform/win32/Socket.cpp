@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 
@@ -41,6 +42,8 @@ class TWinsock {
   using TSend = int(WSAAPI*)(SOCKET, const char*, int, int);
   using TShutdown = int(WSAAPI*)(SOCKET, int);
   using TCloseSocket = int(WSAAPI*)(SOCKET);
+  using TIoctlSocket = int(WSAAPI*)(SOCKET, long, u_long*);
+  using TGetSockOpt = int(WSAAPI*)(SOCKET, int, int, char*, int*);
   using TGetLastError = int(WSAAPI*)();
 
   explicit TWinsock(HMODULE library) : Library(library) {}
@@ -62,6 +65,8 @@ class TWinsock {
   TSend send = nullptr;
   TShutdown shutdown = nullptr;
   TCloseSocket closesocket = nullptr;
+  TIoctlSocket ioctlsocket = nullptr;
+  TGetSockOpt getsockopt = nullptr;
   TGetLastError WSAGetLastError = nullptr;
 };
 
@@ -90,6 +95,17 @@ class TWinsockSocket : public TSocket {
     remote.sin_port = NetworkOrder16(port);
     if (Api_->connect(S_, reinterpret_cast<sockaddr*>(&remote), sizeof remote) != 0) return Error();
     return 0;
+  }
+
+  int ConnectWithin(uint32_t address, int port, int waitMs,
+                    const std::function<bool()>& abandon) override {
+    u_long on = 1;
+    if (Api_->ioctlsocket(S_, FIONBIO, &on) != 0) return Error();
+    int code = WaitConnected(address, port, waitMs, abandon);
+    // The line client's reads and writes expect a blocking socket.
+    u_long off = 0;
+    Api_->ioctlsocket(S_, FIONBIO, &off);
+    return code;
   }
 
   int WaitReadable(int timeoutMs, bool& readable) override {
@@ -121,6 +137,38 @@ class TWinsockSocket : public TSocket {
 
  private:
   int Error() const { return Api_->WSAGetLastError(); }
+
+  // The connect of a non-blocking socket, waited for in short slices. Windows
+  // reports a connect that failed in the exception set, not the write set.
+  int WaitConnected(uint32_t address, int port, int waitMs, const std::function<bool()>& abandon) {
+    sockaddr_in remote{};
+    remote.sin_family = AF_INET;
+    remote.sin_addr.s_addr = SwapBytes32(address);
+    remote.sin_port = NetworkOrder16(port);
+    if (Api_->connect(S_, reinterpret_cast<sockaddr*>(&remote), sizeof remote) == 0) return 0;
+    int code = Error();
+    if (code != WSAEWOULDBLOCK) return code;
+    constexpr DWORD kSliceMs = 100;
+    const ULONGLONG until = GetTickCount64() + static_cast<ULONGLONG>(waitMs);
+    for (;;) {
+      if (abandon && abandon()) return kWsaeInterrupted;
+      const ULONGLONG now = GetTickCount64();
+      if (now >= until) return kWsaeTimedOut;
+      const DWORD slice = static_cast<DWORD>(std::min<ULONGLONG>(until - now, kSliceMs));
+      fd_set writable, failed;
+      writable.fd_count = failed.fd_count = 1;
+      writable.fd_array[0] = failed.fd_array[0] = S_;
+      timeval wait{static_cast<long>(slice / 1000), static_cast<long>((slice % 1000) * 1000)};
+      if (Api_->select(0, nullptr, &writable, &failed, &wait) == SOCKET_ERROR) return Error();
+      if (failed.fd_count > 0) {
+        int error = 0;
+        int length = sizeof error;
+        Api_->getsockopt(S_, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length);
+        return error != 0 ? error : kWsaeConnRefused;
+      }
+      if (writable.fd_count > 0) return 0;
+    }
+  }
 
   std::shared_ptr<TWinsock> Api_;
   SOCKET S_;
@@ -176,6 +224,8 @@ TSocketStackStart StartWinsock(const char* library) {
       !Resolve(module, "recv", api->recv) || !Resolve(module, "send", api->send) ||
       !Resolve(module, "shutdown", api->shutdown) ||
       !Resolve(module, "closesocket", api->closesocket) ||
+      !Resolve(module, "ioctlsocket", api->ioctlsocket) ||
+      !Resolve(module, "getsockopt", api->getsockopt) ||
       !Resolve(module, "WSAGetLastError", api->WSAGetLastError))
     return LoadFailure(library);
   WSADATA data;

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 #include "support/ChatLoopback.h"
 #include "support/ChatServerProcess.h"
@@ -10,6 +12,15 @@
 namespace {
 
 constexpr int kWait = 20000;
+
+// Waits for the server to say that it listens again (its start said it once).
+bool WaitUntilListening(TChatServerProcess& server) {
+  for (int waited = 0; waited < kWait; waited += 50) {
+    if (server.CountOutput("listening on") >= 2) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return false;
+}
 
 std::string Env(const std::string& payload) {
   return "<message value=\"" + payload + "\"/>\r\n";
@@ -89,4 +100,22 @@ TEST(ChatServerTool, ControlChannelClosesRefusesHangsUpAndSendsRawBytes) {
   ASSERT_TRUE(server.WaitForReceivedCount(1, kWait));
   c->Drain(300);
   EXPECT_EQ(c->Received(), "");  // no welcome while silent
+}
+
+TEST(ChatServerTool, ResetsAClientAndListensAgainWhenATimedRefusalEnds) {
+  TChatServerProcess server({"--ping-interval", "0"});
+  auto a = TChatPeer::Connect(server.Port());
+  ASSERT_TRUE(a);
+  ASSERT_TRUE(server.WaitForOutput("#1 connected", kWait));
+  ASSERT_TRUE(server.Command("reset all"));
+  EXPECT_TRUE(a->WaitForClose(kWait));
+#ifndef _WIN32
+  // Wine reports a reset as the end of the stream, so only here can it be told apart.
+  EXPECT_TRUE(a->EndedByError());
+#endif
+
+  ASSERT_TRUE(server.Command("refuse 2"));
+  EXPECT_EQ(TChatPeer::Connect(server.Port()), nullptr);
+  ASSERT_TRUE(WaitUntilListening(server));
+  EXPECT_NE(TChatPeer::Connect(server.Port()), nullptr);
 }

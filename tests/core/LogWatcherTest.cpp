@@ -43,7 +43,11 @@ class Watcher : public ::testing::Test {
     Session.ChatPort = 7777;
     auto file = std::make_unique<TCountingLogFile>();
     File = file.get();
-    Log_ = std::make_unique<TTLog>(Session, Board, Chat, Window, std::move(file));
+    // The waits between connects run on a clock that moves only when the test moves it.
+    TReconnectBackoff backoff([this] { return TReconnectBackoff::TTime{} + Elapsed(); },
+                              [] { return 0.0; });
+    Log_ =
+        std::make_unique<TTLog>(Session, Board, Chat, Window, std::move(file), std::move(backoff));
   }
   void TearDown() override { Log_.reset(); }
 
@@ -66,6 +70,8 @@ class Watcher : public ::testing::Test {
     return DescribeBoard(Board);
   }
   int64_t LogSize() { return static_cast<int64_t>(ReadFileBytes(Log).size()); }
+  std::chrono::milliseconds Elapsed() const { return std::chrono::milliseconds(ElapsedMs_.load()); }
+  void Advance(int64_t ms) { ElapsedMs_ += ms; }
 
   TTempDir Dir;
   std::string Log = Dir.File("strakon.log");
@@ -74,6 +80,7 @@ class Watcher : public ::testing::Test {
   TFakeChat Chat;
   TFakeWindow Window;
   TCountingLogFile* File = nullptr;
+  std::atomic<int64_t> ElapsedMs_{0};
   std::unique_ptr<TTLog> Log_;
 };
 
@@ -388,6 +395,57 @@ TEST_F(Watcher, ConnectFailureEndsTheThreadAfterTheMessage) {
   EXPECT_EQ(calls[1], "chat state 1");
   EXPECT_EQ(Chat.Connects(), 1);
   EXPECT_EQ(Chat.Receivers(), 0);
+}
+
+TEST_F(Watcher, AutoReconnect_FailedConnectShowsNoBoxGoesOnAndTriesAgainAfterGrowingWaits) {
+  Session.AutoReconnect = 2;
+  Session.RefreshTime = 500;
+  Chat.RefuseConnect(true);
+  Append(kHistory);
+  EXPECT_TRUE(Log_->Pass());
+  EXPECT_EQ(Window.Calls(),
+            (std::vector<std::string>{"chat state 1", "caption Server Status: Gull Point Racing"}));
+  EXPECT_EQ(Session.ReadOffset, LogSize());  // the log is followed all the same
+  EXPECT_TRUE(Log_->Pass());
+  EXPECT_EQ(Chat.Connects(), 1);  // the first wait (RefreshTime) has not passed
+  Advance(500);
+  EXPECT_TRUE(Log_->Pass());
+  EXPECT_EQ(Chat.Connects(), 2);
+
+  // The chat server is back, the log has moved on meanwhile; the second wait is twice the first.
+  Chat.RefuseConnect(false);
+  Append("Server: Singleton player reset.\r\n");
+  Advance(999);
+  EXPECT_TRUE(Log_->Pass());
+  EXPECT_EQ(Chat.Connects(), 2);
+  EXPECT_TRUE(Chat.Sent().empty());
+  Advance(1);
+  EXPECT_TRUE(Log_->Pass());
+  EXPECT_EQ(Said(),
+            (std::vector<std::string>{"<sign-on>", "STATUS: 127.0.0.1 OPEN Gull Point 3 ARCADE",
+                                      "DRIVERS: Bob Big_Al"}));
+  EXPECT_EQ(Window.Calls().back(), "chat state 0");
+  for (const std::string& call : Window.Calls())
+    EXPECT_EQ(call.rfind("message", 0), std::string::npos);
+}
+
+TEST_F(Watcher, AutoReconnect_StartRequestTriesAtOnceAndADropIsTriedAgain) {
+  Session.AutoReconnect = 300;
+  Session.RefreshTime = 10;
+  Chat.RefuseConnect(true);
+  Log_->Start();
+  ASSERT_TRUE(Eventually([&] { return Chat.Connects() == 1; }));
+  // The clock stands still: only "Reconnect to Chat" can bring the next try.
+  Chat.RefuseConnect(false);
+  ASSERT_TRUE(Log_->RequestStart());
+  ASSERT_TRUE(Eventually([&] { return Chat.Sent().size() == 3; }));
+  EXPECT_EQ(Chat.Connects(), 2);
+  // The connection drops under the next announcement; the waits begin again
+  // from the first, so the next pass connects again.
+  Chat.BreakAfterSends(0);
+  Session.RequestResend();
+  ASSERT_TRUE(Eventually([&] { return Chat.Connects() == 3 && Chat.Sent().size() == 6; }));
+  EXPECT_TRUE(Log_->Running());
 }
 
 TEST_F(Watcher, ConnectedChatIsNotConnectedAgain) {

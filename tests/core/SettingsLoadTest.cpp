@@ -27,6 +27,7 @@ void Poison(TSession& s) {
   s.ChatServerAddress = s.LocalAddress = "?";
   s.ChatPort = -7;
   s.ChatAuto = s.LocalAuto = true;
+  s.AutoReconnect = -7;
 }
 
 const std::string kFileSection = "[FILE]\r\nLOG=server.log\r\n";
@@ -58,6 +59,7 @@ std::vector<TLoadCase> LoadCases() {
          EXPECT_EQ(s.ChatServerAddress, "127.0.0.1");
          EXPECT_EQ(s.LocalAddress, "127.0.0.1");
          EXPECT_EQ(s.ChatPort, 7777);
+         EXPECT_EQ(s.AutoReconnect, 0);
          EXPECT_FALSE(s.ChatAuto);
          EXPECT_FALSE(s.LocalAuto);
        }},
@@ -145,6 +147,12 @@ std::vector<TLoadCase> LoadCases() {
        [](const TSession& s) { EXPECT_EQ(s.RefreshTime, -5); }},
       {"RefreshTimeWithBlanksIsRead", "[DEFAULT]\r\nREFRESHTIME=  1000  \r\n",
        [](const TSession& s) { EXPECT_EQ(s.RefreshTime, 1000); }},
+      {"AutoReconnectInSeconds", "[SERVER]\r\nAUTORECONNECT=32\r\n",
+       [](const TSession& s) { EXPECT_EQ(s.AutoReconnect, 32); }},
+      {"AutoReconnectNegativeIsOff", "[SERVER]\r\nAUTORECONNECT=-3\r\n",
+       [](const TSession& s) { EXPECT_EQ(s.AutoReconnect, 0); }},
+      {"AutoReconnectNotANumberIsOff", "[SERVER]\r\nAUTORECONNECT=yes\r\n",
+       [](const TSession& s) { EXPECT_EQ(s.AutoReconnect, 0); }},
       {"ChatServerAutoInLowerCaseIsAHostName", "[SERVER]\r\nIPADDRCHATSERVER=auto\r\n",
        [](const TSession& s) {
          EXPECT_EQ(s.ChatServerAddress, "auto");

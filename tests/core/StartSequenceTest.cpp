@@ -342,3 +342,64 @@ TEST_F(StartSequence, ReconnectChosenBeforeTheFailedWatcherHasEnded_TriesAgain) 
   ASSERT_TRUE(Eventually([&] { return Chat.Connects() == 2 && !WatcherRunning(); }))
       << Chat.Connects() << " connects";
 }
+
+TEST_F(StartSequence, DrippingDirectory_EndsWithinTheWholeLookupsBound) {
+  TDirectoryPeer server("");
+  server.SetDripping(50);  // each byte well within the read time-out
+  Session.LocalAuto = true;
+  TStartSequence& sequence = Sequence(server.BaseUrl());
+  sequence.LookupDeadline = 300;
+
+  EXPECT_FALSE(sequence.FetchAutoIP(true, false));
+  EXPECT_EQ(Boxes.Shown(), std::vector<std::string>{kLookupFailed});
+  // The lookup gave up by itself while the directory was still dripping.
+  EXPECT_TRUE(server.WaitClosedByClient(1, 5000));
+  EXPECT_EQ(Session.LocalAddress, kSettingsLocalIp);
+}
+
+// With AUTORECONNECT the start runs the lookup in the background; the test's
+// thread, the user-interface thread here, takes the values over.
+class StartSequenceHealing : public LookupFixture {
+ protected:
+  void SetUp() override {
+    LookupFixture::SetUp();
+    Session.AutoReconnect = 1;
+    Session.ChatAuto = Session.LocalAuto = true;
+  }
+  bool ServeUntil(const std::function<bool()>& done) {
+    return Eventually([&] {
+      Ui.RunPending();
+      return done();
+    });
+  }
+};
+
+TEST_F(StartSequenceHealing, FailedLookupShowsNoBoxAndTheFirstSuccessStartsTheWatcher) {
+  TDirectoryPeer server(DirectoryReplyBytes(500, "Internal Server Error", ""));
+  TStartSequence& sequence = Sequence(server.BaseUrl());
+  sequence.StartMonitoring();
+  ASSERT_TRUE(ServeUntil([&] { return server.Connections() >= 3; }));
+  EXPECT_FALSE(Session.LogThread);
+
+  server.SetReply(Ok(kBoth));
+  ASSERT_TRUE(ServeUntil([&] { return WatcherRunning(); }));
+  EXPECT_TRUE(Boxes.Shown().empty());
+  EXPECT_EQ(Fields(), (TLookupFields{"192.0.2.10", 7777, "198.51.100.7", true, true}));
+  EXPECT_EQ(Window.Calls, (std::vector<bool>{true, false}));
+  EXPECT_TRUE(Announces(FirstStatusLine(), "STATUS: 198.51.100.7 "));
+}
+
+TEST_F(StartSequenceHealing, StopGivesUpALookupThatWaitsForTheDirectory) {
+  TDirectoryPeer server("");
+  server.SetSilent();
+  TStartSequence& sequence = Sequence(server.BaseUrl());
+  sequence.LookupReadTimeout = sequence.LookupDeadline = 60000;
+  sequence.StartMonitoring();
+  ASSERT_TRUE(ServeUntil([&] { return server.Requests().size() == 1; }));
+
+  sequence.StopLookup();
+  // Closed by the lookup, not by the silent directory giving up after 10 s.
+  EXPECT_TRUE(server.WaitClosedByClient(1, 5000));
+  EXPECT_FALSE(Session.LogThread);
+  EXPECT_TRUE(Boxes.Shown().empty());
+}

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <mutex>
@@ -26,6 +27,30 @@ void GameLog(const std::string& dir, const std::string& options) {
   std::string command =
       "cd '" + dir + "' && '" + std::string(ORVANE_TOOLS_DIR) + "/gamelog' " + options;
   ASSERT_EQ(std::system(command.c_str()), 0) << command;
+}
+
+// Runs gamelog in dir with its standard input from input and gives back the
+// "STATE" lines it printed, each turned into the status line that its words
+// stand for.
+std::vector<std::string> GameLogStates(const std::string& dir, const std::string& input,
+                                       const std::string& options, const TTrackList& tracks) {
+  std::string command = "cd '" + dir + "' && printf '" + input + "' | '" +
+                        std::string(ORVANE_TOOLS_DIR) + "/gamelog' " + options;
+  std::vector<std::string> states;
+  std::FILE* out = popen(command.c_str(), "r");
+  if (!out) return states;
+  char text[256];
+  while (std::fgets(text, sizeof text, out)) {
+    char race[16], realism[16];
+    int track = 0, laps = 0;
+    if (std::sscanf(text, "STATE %15s %d %d %15s", race, &track, &laps, realism) == 4 &&
+        track >= 1 && track <= 8)
+      states.push_back(std::string("STATUS:  ") + race + " " +
+                       tracks[static_cast<size_t>(track - 1)] + " " + std::to_string(laps) + " " +
+                       realism);
+  }
+  EXPECT_EQ(pclose(out), 0) << command;
+  return states;
 }
 
 // The log on disk; records where each pass of the watcher stopped reading.
@@ -129,6 +154,44 @@ TEST_F(GameLogWatch, FollowsALiveServerAndItsRestart) {
   EXPECT_EQ(DescribeBoard(Board), DescribeBoard(reference.Board));
   EXPECT_EQ(Session.ServerName, "_Harbour_Night");
   EXPECT_EQ(Session.ReadOffset, static_cast<int64_t>(second.size()));
+}
+
+// The soak's check rests on this: the state gamelog says its log implies is
+// the one a plain reading of that log leaves, through restarts and holds.
+TEST(GameLogState, IsTheStatusThatAPlainReadingOfTheLogLeaves) {
+  struct TCase {
+    const char* Input;
+    const char* Options;
+    size_t States;
+    size_t FirstChecked;  // the states printed before a restart are not this log's
+  };
+  // Each run empties the log first, so that the log holds the start-up lines.
+  const TCase cases[] = {
+      {"", "--lines 20000 --seed 7", 1, 0},
+      {"", "--live 4000 --seconds 1.5 --truncate-every 0.4 --seed 5", 1, 0},
+      {"", "--live 4000 --seconds 1.5 --recreate-every 0.4 --seed 6", 1, 0},
+      // Held early: thousands of lines later the state is still the held one.
+      {"hold\\n", "--live 4000 --seconds 1.5 --control --seed 8", 2, 0},
+      {"hold\\nrestart recreate\\n", "--live 4000 --seconds 1 --control --seed 9", 3, 1},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Options);
+    TTempDir dir;
+    TReferenceState reference;
+    std::vector<std::string> states =
+        GameLogStates(dir.Path(), c.Input, std::string("--truncate --print-state ") + c.Options,
+                      reference.TrackNames);
+    TSession defaults;
+    defaults.TrackNames = reference.TrackNames;
+    ResetBoard(reference.Board, defaults);
+    TReferenceLog log;
+    log.Bytes = ReadFileBytes(dir.File("strakon.log"));
+    ReferenceReadAll(log, reference);
+    reference.Board.SetRealism(reference.CurrentRealism);
+    ASSERT_EQ(states.size(), c.States);
+    for (size_t i = c.FirstChecked; i < states.size(); ++i)
+      EXPECT_EQ(states[i], StatusLine(reference.Board, "")) << "state " << i;
+  }
 }
 
 }  // namespace

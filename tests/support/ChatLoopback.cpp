@@ -57,6 +57,7 @@ bool TChatPeer::ReadOnce(int ms) {
   int n = ToolNet::Receive(AsSocket(Socket_), buffer, sizeof buffer);
   if (n <= 0) {
     PeerClosed_ = true;
+    EndedByError_ = n < 0;
     return false;
   }
   Received_.append(buffer, static_cast<size_t>(n));

@@ -23,6 +23,9 @@ class TChatPeer {
   std::string ReadLines(size_t count, int timeoutMs);
   // Reads until the peer has closed (or the time is up); true when it has.
   bool WaitForClose(int timeoutMs);
+  // Whether the read that found the peer gone failed (a reset) rather than
+  // reading the end of the stream.
+  bool EndedByError() const { return EndedByError_; }
   // Everything received so far.
   const std::string& Received() const { return Received_; }
   // Reads what arrives within timeoutMs.
@@ -36,6 +39,7 @@ class TChatPeer {
   intptr_t Socket_;
   std::string Received_;
   bool PeerClosed_ = false;
+  bool EndedByError_ = false;
 };
 
 class TChatListener {

@@ -45,6 +45,28 @@ void TDirectoryPeer::SetReply(std::string reply) {
   std::lock_guard<std::mutex> lock(Mutex_);
   Reply_ = std::move(reply);
   Silent_ = false;
+  DripMs_ = 0;
+}
+
+void TDirectoryPeer::SetDripping(int intervalMs) {
+  std::lock_guard<std::mutex> lock(Mutex_);
+  DripMs_ = intervalMs;
+  Silent_ = false;
+}
+
+void TDirectoryPeer::Drip(std::uintptr_t socket, int intervalMs) {
+  TSocket s = Sock(socket);
+  const std::string head = "HTTP/1.1 200 OK\r\nX-Drip: ";
+  const auto giveUp = std::chrono::steady_clock::now() + kSilentGiveUp;
+  for (size_t sent = 0; !Stop_ && std::chrono::steady_clock::now() < giveUp; ++sent) {
+    if (!ToolNet::SendAll(s, std::string(1, sent < head.size() ? head[sent] : 'a'))) return;
+    // The client's close shows as a readable socket with nothing to read.
+    if (ToolNet::WaitReadable(s, intervalMs) == 1) {
+      char c;
+      if (ToolNet::Receive(s, &c, 1) == 0) ++ClosedByClient_;
+      return;
+    }
+  }
 }
 
 std::string TDirectoryPeer::BaseUrl() const {
@@ -95,13 +117,19 @@ void TDirectoryPeer::Serve(std::uintptr_t socket) {
     while ((end = buffer.find("\r\n\r\n")) != std::string::npos) {
       std::string reply;
       bool silent;
+      int drip;
       {
         std::lock_guard<std::mutex> lock(Mutex_);
         Requests_.push_back(buffer.substr(0, end + 4));
         reply = Reply_;
         silent = Silent_;
+        drip = DripMs_;
       }
       buffer.erase(0, end + 4);
+      if (drip > 0) {
+        Drip(socket, drip);
+        return;
+      }
       if (silent) {
         if (!keptWaiting) waitingSince = std::chrono::steady_clock::now();
         keptWaiting = true;

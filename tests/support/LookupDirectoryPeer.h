@@ -25,6 +25,9 @@ class TDirectoryPeer {
   // instead of hanging the test.
   void SetSilent();
   void SetReply(std::string reply);
+  // Makes every later request answered one byte every intervalMs, a head that
+  // never ends, until the client gives up, or for 10 s.
+  void SetDripping(int intervalMs);
 
   int Port() const { return Port_; }
   // "http://127.0.0.1:port"
@@ -40,6 +43,7 @@ class TDirectoryPeer {
  private:
   void Run();
   void Serve(std::uintptr_t socket);
+  void Drip(std::uintptr_t socket, int intervalMs);
 
   std::uintptr_t Listener_;  // the socket, kept opaque here
   int Port_ = 0;
@@ -49,6 +53,7 @@ class TDirectoryPeer {
   mutable std::mutex Mutex_;
   std::string Reply_;
   bool Silent_ = false;
+  int DripMs_ = 0;  // 0: no drip
   bool CloseAfterReply_;
   std::vector<std::string> Requests_;
   std::thread Thread_;

@@ -9,6 +9,7 @@
 
 #include "lookup/Http.h"
 #include "lookup/StartSequence.h"
+#include "platform/UiBridge.h"
 #include "session/RaceBoard.h"
 #include "session/Session.h"
 #include "support/LookupFakes.h"
@@ -63,7 +64,7 @@ class LookupFixture : public ::testing::Test {
 
   TStartSequence& Sequence(const std::string& baseUrl) {
     Sequence_ = std::make_unique<TStartSequence>(Session, Board, Http, Boxes, Window, Chat,
-                                                 WatcherWindow, baseUrl);
+                                                 WatcherWindow, Ui, baseUrl);
     Sequence_->LookupReadTimeout = 3000;
     return *Sequence_;
   }
@@ -99,6 +100,9 @@ class LookupFixture : public ::testing::Test {
   TIdHTTP Http;
   TRecordingMessageBox Boxes;
   TRecordingStartWindow Window;
+  // The test's thread is the user-interface thread: a lookup in the
+  // background hands its values over to it (RunPending).
+  TUiBridge Ui;
 
  private:
   std::unique_ptr<TStartSequence> Sequence_;

@@ -6,6 +6,8 @@
 #include <ctime>
 #include <thread>
 
+#include "tools/chatserver/Unescape.h"
+
 namespace {
 
 constexpr const char* kEnvelopeHead = "<message value=\"";
@@ -47,6 +49,15 @@ std::vector<std::string> Fields(const std::string& payload, size_t n) {
   }
   out.push_back(payload.substr(start));
   return out;
+}
+
+// "2.5" seconds as 2500 ms; false unless a number of seconds from 0 to a day.
+bool MillisecondsOf(const std::string& seconds, int& ms) {
+  char* end = nullptr;
+  double value = std::strtod(seconds.c_str(), &end);
+  if (end == seconds.c_str() || *end != '\0' || !(value >= 0 && value <= 86400)) return false;
+  ms = static_cast<int>(value * 1000 + 0.5);
+  return true;
 }
 
 std::string TimeStamp() {
@@ -94,6 +105,7 @@ int TChatServer::Run() {
     if (Quit_) break;
 
     auto now = TClock::now();
+    if (RelistenPending_ && now >= RelistenAt_) Relisten();
     for (auto& entry : Clients_) {
       TClient& c = entry.second;
       if (Options_.PingInterval > 0 && now >= c.NextPing) {
@@ -147,6 +159,15 @@ bool TChatServer::StartListening() {
 void TChatServer::StopListening() {
   ToolNet::CloseSocket(Listener_);
   Listener_ = ToolNet::kNoSocket;
+}
+
+void TChatServer::Relisten() {
+  RelistenPending_ = false;
+  if (Listener_ == ToolNet::kNoSocket && !StartListening()) {
+    Print("* cannot listen again (error " + std::to_string(ToolNet::LastError()) + ")");
+    return;
+  }
+  Print("* listening on " + Options_.Bind + ":" + std::to_string(ListenPort_));
 }
 
 void TChatServer::AcceptOne() {
@@ -282,12 +303,16 @@ void TChatServer::TellRoom(const TClient& from, const std::string& room,
   }
 }
 
-void TChatServer::CloseClient(int id, const std::string& why) {
+void TChatServer::CloseClient(int id, const std::string& why, bool reset) {
   auto it = Clients_.find(id);
   if (it == Clients_.end()) return;
   if (!why.empty()) Print("* " + Who(it->second) + " " + why);
-  ToolNet::ShutdownSend(it->second.Socket);
-  ToolNet::CloseSocket(it->second.Socket);
+  if (reset) {
+    ToolNet::ResetSocket(it->second.Socket);
+  } else {
+    ToolNet::ShutdownSend(it->second.Socket);
+    ToolNet::CloseSocket(it->second.Socket);
+  }
   Clients_.erase(it);
 }
 
@@ -317,12 +342,21 @@ void TChatServer::RunCommand(const std::string& command) {
 
   if (verb == "quit") {
     Quit_ = true;
-  } else if (verb == "close") {
-    for (int id : Select(who)) CloseClient(id, "closed by command");
+  } else if (verb == "close" || verb == "reset") {
+    for (int id : Select(who))
+      CloseClient(id, verb == "close" ? "closed by command" : "reset by command", verb == "reset");
   } else if (verb == "refuse") {
+    int ms = 0;
+    if (!rest.empty() && !MillisecondsOf(rest, ms)) {
+      Reply("ERR refuse: not a number of seconds: " + rest);
+      return;
+    }
     StopListening();
-    Print("* not listening");
+    RelistenPending_ = ms > 0;
+    RelistenAt_ = TClock::now() + std::chrono::milliseconds(ms);
+    Print("* not listening" + (ms > 0 ? " for " + rest + " s" : std::string()));
   } else if (verb == "listen") {
+    RelistenPending_ = false;
     if (Listener_ == ToolNet::kNoSocket && !StartListening()) {
       Reply("ERR listen " + std::to_string(ToolNet::LastError()));
       return;

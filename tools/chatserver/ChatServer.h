@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/chatserver/ControlChannel.h"
+#include "tools/common/ControlChannel.h"
 #include "tools/common/ToolNet.h"
 
 struct TServerOptions {
@@ -28,7 +28,8 @@ struct TServerOptions {
 // /signon, /join, /sayroom, /pong and /quit, relays room lines to the other
 // members of the room, pings every client, and prints every line it receives
 // with the time and the sender's name. Commands on standard input let a test
-// close clients, refuse connections or make it silent at a chosen moment.
+// or a script close or reset clients, refuse connections for a while or make
+// it silent at a chosen moment.
 class TChatServer {
  public:
   explicit TChatServer(TServerOptions options);
@@ -52,6 +53,8 @@ class TChatServer {
 
   bool StartListening();
   void StopListening();
+  // Listens again after a timed refusal; says so, or why it cannot.
+  void Relisten();
   void AcceptOne();
   // Reads what the socket holds; false when the client has gone.
   bool ReadFrom(TClient& client);
@@ -62,7 +65,8 @@ class TChatServer {
   void SendTo(TClient& client, const std::string& bytes);
   void SendPayload(TClient& client, const std::string& payload);
   void TellRoom(const TClient& from, const std::string& room, const std::string& payload);
-  void CloseClient(int id, const std::string& why);
+  // reset: end with RST instead of the orderly close.
+  void CloseClient(int id, const std::string& why, bool reset = false);
   void CloseMarked();
   void RunCommand(const std::string& command);
   std::vector<int> Select(const std::string& who);
@@ -73,6 +77,9 @@ class TChatServer {
   TServerOptions Options_;
   ToolNet::TSocket Listener_ = ToolNet::kNoSocket;
   int ListenPort_ = 0;
+  // When a timed "refuse" ends and the server listens again; unset otherwise.
+  bool RelistenPending_ = false;
+  TClock::time_point RelistenAt_;
   std::map<int, TClient> Clients_;
   std::set<int> ToClose_;
   int NextId_ = 1;

@@ -7,7 +7,10 @@
 // Every line received is printed as "HH:MM:SS.mmm #id name: line"; events start
 // with "*". Commands on standard input (answered "OK <command>"):
 //   close WHO         close the connection of WHO (all, #id, id or a signed-on name)
-//   refuse / listen   stop listening (connects are refused) / listen again
+//   reset WHO         close it with a reset (RST) instead of the orderly end
+//   refuse [SECONDS]  stop listening (connects are refused); with SECONDS, listen
+//                     again after that time ("* listening on" says when)
+//   listen            listen again
 //   hangup on|off     accept connections and close them at once
 //   silent on|off     send nothing: no replies, relays or pings
 //   ping WHO          ping now ("/ping", a count and the time, TAB-separated)

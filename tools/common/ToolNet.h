@@ -80,6 +80,18 @@ inline void CloseSocket(TSocket s) {
 #endif
 }
 
+// Closes with a reset instead of the orderly end: a zero linger time makes the
+// stack drop what is unsent and answer the peer with RST, as a crashed server
+// or a broken route does.
+inline void ResetSocket(TSocket s) {
+  if (s == kNoSocket) return;
+  linger off{};
+  off.l_onoff = 1;
+  off.l_linger = 0;
+  setsockopt(s, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&off), sizeof off);
+  CloseSocket(s);
+}
+
 // Ends the sending direction, so the peer reads the end of the stream.
 inline void ShutdownSend(TSocket s) {
 #ifdef _WIN32

@@ -10,6 +10,7 @@ const char* const kNames[] = {"Bob",     "Big Al", "Kestrel", "Mara",  "Dutch", 
                               "Old Tom", "Jonas",  "Pia",     "Rook",  "Sly Fox", "Tanya",
                               "Gerrit",  "Nadia",  "Moss",    "Quinn", "Lotte",   "Ferro"};
 const char* const kRealism[] = {"arcade", "intermediate realism", "simulation"};
+const char* const kRealismWords[] = {"ARCADE", "INTERMEDIATE", "SIMULATION"};
 const char* const kRaceTypes[] = {"sprint", "short", "long", "insane"};
 const int kRaceLaps[] = {1, 3, 8, 20};
 const char* const kAi[] = {"easy ai", "intermediate ai", "hard ai"};
@@ -56,6 +57,12 @@ int TGameServer::RandomPresentSlot() {
 }
 
 std::vector<std::string> TGameServer::StartUp() {
+  for (TPlayer& p : Slots_) p = TPlayer();
+  FreeNames_.assign(std::begin(kNames), std::end(kNames));
+  InRace_ = false;
+  Lap_ = 0;
+  Laps_ = kRaceLaps[1];
+  Realism_ = 0;
   return {"Strakon Dedicated Server 1.12 (build 4471)",
           "Loading tracks... 8 found",
           "Loading cars... 13 found",
@@ -107,7 +114,8 @@ std::string TGameServer::Latency() {
 std::string TGameServer::SettingChange() {
   switch (Pick(7)) {
     case 0:
-      return Format("chat: Changing realism to %s", kRealism[Pick(3)]);
+      Realism_ = Pick(3);
+      return Format("chat: Changing realism to %s", kRealism[Realism_]);
     case 1:
       Track_ = Pick(8);
       return Format("chat: Changing track to %d", Track_ + 1);
@@ -184,7 +192,13 @@ std::string TGameServer::NextLine() {
   if (roll < 12 && present < 8) return Connect();
   if (roll < 20 && present > 0) return Leave();
   if (roll < 170) return Latency();
+  if (Held_) return Chatter();
   if (roll < 190 && !InRace_) return SettingChange();
   if (roll < 320 && (InRace_ || (roll < 196 && present > 0))) return RaceEvent();
   return Chatter();
+}
+
+std::string TGameServer::State() const {
+  return Format("%s %d %d %s", InRace_ ? "IN_RACE" : "OPEN", Track_ + 1, Laps_,
+                kRealismWords[Realism_]);
 }

@@ -13,11 +13,22 @@ class TGameServer {
  public:
   TGameServer(std::string name, uint32_t seed);
 
-  // The lines the server writes when it starts; the one with its name in quotes
-  // ends in "created, running...".
+  // The server starts, or starts again: no players, no race, and the settings
+  // that its start-up lines name. Returns those lines; the one with its name in
+  // quotes ends in "created, running...".
   std::vector<std::string> StartUp();
   // The next line of the running server.
   std::string NextLine();
+  // While held, the server writes only lines that leave the state below as it
+  // is: players come, go and report latencies, but no race starts or ends and
+  // no setting changes.
+  void Hold(bool on) { Held_ = on; }
+  bool Held() const { return Held_; }
+  // What a reader of the log since the last start-up knows of the server, in
+  // the words of the controller's status line: "IN_RACE" or "OPEN", the track
+  // number (1 to 8), the lap count and the realism ("ARCADE", "INTERMEDIATE",
+  // "SIMULATION"), separated by blanks.
+  std::string State() const;
 
  private:
   struct TPlayer {
@@ -46,5 +57,7 @@ class TGameServer {
   int Lap_ = 0;
   int Laps_ = 3;
   int Track_ = 2;
+  int Realism_ = 0;
+  bool Held_ = false;
   int64_t Tick_ = 0;
 };

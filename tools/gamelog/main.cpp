@@ -1,14 +1,24 @@
 // gamelog: writes the log of a make-believe Strakon dedicated server in the
 // working directory, the way the game server writes its own, so that the
 // controller can be tried, tested and measured without the game.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include "tools/common/ControlChannel.h"
 #include "tools/gamelog/GameServer.h"
+
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#endif
 
 namespace {
 
@@ -38,12 +48,34 @@ const char kHelp[] =
     "                  (default: 1)\n"
     "  --no-startup    leave out the start-up lines, which are otherwise written when\n"
     "                  the log is empty\n"
+    "  --truncate-every S  with --live: every S seconds the server restarts and\n"
+    "                  empties its log, then writes its start-up lines again\n"
+    "  --recreate-every S  with --live: every S seconds the server restarts and\n"
+    "                  replaces its log with a new one (made under another name and\n"
+    "                  renamed over it, so the log's name never goes missing), then\n"
+    "                  writes its start-up lines again\n"
+    "  --control       with --live: read commands on standard input, one a line:\n"
+    "                    hold      write only lines that leave the state as it is\n"
+    "                              (no race starts or ends, no setting changes, no\n"
+    "                              timed restarts); answers with the state\n"
+    "                    go        write as before\n"
+    "                    restart truncate|recreate   restart now, held or not;\n"
+    "                              answers with the new state\n"
+    "                    state     answers with the state\n"
+    "  --print-state   at the end, print the state\n"
     "  --help          this text\n"
+    "\n"
+    "The state is what a reader of the log since the server's last start-up\n"
+    "knows, in the words of the controller's status line: \"STATE\", then IN_RACE\n"
+    "or OPEN, the track number (1-8), the lap count and the realism (ARCADE,\n"
+    "INTERMEDIATE, SIMULATION), e.g. \"STATE OPEN 3 3 ARCADE\". It is known only\n"
+    "when the log holds the start-up lines of the last start.\n"
     "\n"
     "Examples:\n"
     "  gamelog --bytes 256M                 a long history, at once\n"
     "  gamelog --live 20 --seconds 60       a running server, 20 lines a second\n"
-    "  gamelog --recreate --lines 50        a restart that replaced the log\n";
+    "  gamelog --recreate --lines 50        a restart that replaced the log\n"
+    "  gamelog --live 2000 --truncate-every 5 --control   a server restarting often\n";
 
 struct TOptions {
   std::string File = "strakon.log";
@@ -56,7 +88,14 @@ struct TOptions {
   std::string Name = "Gull Point Racing";
   unsigned long Seed = 1;
   bool StartUp = true;
+  double TruncateEvery = 0;
+  double RecreateEvery = 0;
+  bool Control = false;
+  bool PrintState = false;
 };
+
+// The least time between two timed restarts, in seconds.
+constexpr double kRestartGap = 1;
 
 [[noreturn]] void Usage(const std::string& problem) {
   std::fprintf(stderr, "gamelog: %s\nTry 'gamelog --help'.\n", problem.c_str());
@@ -118,11 +157,21 @@ TOptions ParseOptions(int argc, char** argv) {
       o.Seed = static_cast<unsigned long>(ParseSize(value()));
     } else if (arg == "--no-startup") {
       o.StartUp = false;
+    } else if (arg == "--truncate-every") {
+      o.TruncateEvery = ParseNumber(value());
+    } else if (arg == "--recreate-every") {
+      o.RecreateEvery = ParseNumber(value());
+    } else if (arg == "--control") {
+      o.Control = true;
+    } else if (arg == "--print-state") {
+      o.PrintState = true;
     } else {
       Usage("unknown option " + arg);
     }
   }
   if (o.Lines < 0 && o.Bytes < 0 && !(o.Rate > 0)) o.Lines = 1000;
+  if (!(o.Rate > 0) && (o.TruncateEvery > 0 || o.RecreateEvery > 0 || o.Control))
+    Usage("--truncate-every, --recreate-every and --control need --live");
   return o;
 }
 
@@ -130,12 +179,8 @@ TOptions ParseOptions(int argc, char** argv) {
 // sees it at once, a history is written in large blocks.
 class TLogWriter {
  public:
-  TLogWriter(const std::string& path, bool live) : Live_(live) {
-    File_ = std::fopen(path.c_str(), "ab");
-    if (!File_) {
-      std::perror(path.c_str());
-      std::exit(1);
-    }
+  TLogWriter(const std::string& path, bool live) : Path_(path), Live_(live) {
+    File_ = Open(path, "ab");
     if (!live) std::setvbuf(File_, nullptr, _IOFBF, 1 << 20);
   }
   ~TLogWriter() {
@@ -156,7 +201,40 @@ class TLogWriter {
   }
   long long Written() const { return Written_; }
 
+  // Empties the log; the writer goes on at its new end (append mode).
+  void Truncate() { std::fclose(Open(Path_, "wb")); }
+  // Replaces the log with a new, empty file: made beside it and renamed over
+  // it, so a reader never finds the name missing.
+  void Recreate() {
+    const std::string fresh = Path_ + ".new";
+    std::FILE* file = Open(fresh, "ab");
+    std::fclose(File_);
+    File_ = file;
+    if (!ReplaceFile(fresh, Path_)) {
+      std::perror(Path_.c_str());
+      std::exit(1);
+    }
+  }
+
  private:
+  static std::FILE* Open(const std::string& path, const char* mode) {
+    std::FILE* file = std::fopen(path.c_str(), mode);
+    if (!file) {
+      std::perror(path.c_str());
+      std::exit(1);
+    }
+    return file;
+  }
+  static bool ReplaceFile(const std::string& from, const std::string& to) {
+#ifdef _WIN32
+    // rename() will not replace an existing file on Windows.
+    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+#else
+    return std::rename(from.c_str(), to.c_str()) == 0;
+#endif
+  }
+
+  std::string Path_;
   std::FILE* File_ = nullptr;
   bool Live_;
   long long Written_ = 0;
@@ -169,6 +247,42 @@ long long FileSize(const std::string& path) {
   long long size = std::ftell(f);
   std::fclose(f);
   return size;
+}
+
+// One line on standard output, at once: a script may be waiting for it.
+void Say(const std::string& text) {
+  std::printf("%s\n", text.c_str());
+  std::fflush(stdout);
+}
+
+// The server restarts: its log emptied or replaced, its start-up lines again.
+// Returns the number of lines written.
+long long Restart(TGameServer& server, TLogWriter& log, bool recreate) {
+  if (recreate)
+    log.Recreate();
+  else
+    log.Truncate();
+  std::vector<std::string> lines = server.StartUp();
+  for (const std::string& line : lines) log.Write(line);
+  return static_cast<long long>(lines.size());
+}
+
+// Runs one command of the control channel (see the help text); returns the
+// number of lines written.
+long long RunCommand(const std::string& command, TGameServer& server, TLogWriter& log) {
+  long long written = 0;
+  if (command == "hold") {
+    server.Hold(true);
+  } else if (command == "go") {
+    server.Hold(false);
+  } else if (command == "restart truncate" || command == "restart recreate") {
+    written = Restart(server, log, command == "restart recreate");
+  } else if (command != "state") {
+    if (!command.empty()) Say("ERR unknown command " + command);
+    return 0;
+  }
+  Say(command == "go" ? "OK go" : "STATE " + server.State());
+  return written;
 }
 
 }  // namespace
@@ -201,19 +315,49 @@ int main(int argc, char** argv) {
       ++lines;
     }
   }
-  auto start = std::chrono::steady_clock::now();
+  using TClock = std::chrono::steady_clock;
+  auto seconds = [](double s) {
+    return std::chrono::duration_cast<TClock::duration>(std::chrono::duration<double>(s));
+  };
+  TControlChannel control;
+  if (o.Control) control.Start();
+  auto start = TClock::now();
   auto next = start;
-  const auto gap = std::chrono::duration<double>(live ? 1.0 / o.Rate : 0);
+  auto nextTruncate = start + seconds(o.TruncateEvery);
+  auto nextRecreate = start + seconds(o.RecreateEvery);
+  const auto gap = seconds(live ? 1.0 / o.Rate : 0);
   while (!done()) {
     if (live) {
-      if (o.Seconds >= 0 &&
-          std::chrono::steady_clock::now() - start >= std::chrono::duration<double>(o.Seconds))
-        break;
-      next += std::chrono::duration_cast<std::chrono::steady_clock::duration>(gap);
+      auto now = TClock::now();
+      if (o.Seconds >= 0 && now - start >= seconds(o.Seconds)) break;
+      // Restarts keep a second apart, so that a reader that passes every few
+      // hundred milliseconds sees each new log shorter than the one before.
+      auto restarted = [&] {
+        nextTruncate = std::max(nextTruncate, now + seconds(kRestartGap));
+        nextRecreate = std::max(nextRecreate, now + seconds(kRestartGap));
+      };
+      std::string command;
+      while (control.Take(command)) {
+        long long written = RunCommand(command, server, log);
+        if (written > 0) restarted();  // only a restart writes at once
+        lines += written;
+      }
+      // A held server does not restart on its own; a due restart waits for "go".
+      if (!server.Held() && o.TruncateEvery > 0 && now >= nextTruncate) {
+        lines += Restart(server, log, false);
+        nextTruncate = now + seconds(o.TruncateEvery);
+        restarted();
+      } else if (!server.Held() && o.RecreateEvery > 0 && now >= nextRecreate) {
+        lines += Restart(server, log, true);
+        nextRecreate = now + seconds(o.RecreateEvery);
+        restarted();
+      }
+      next += gap;
       std::this_thread::sleep_until(next);
     }
     log.Write(server.NextLine());
     ++lines;
   }
+  if (o.PrintState) Say("STATE " + server.State());
   return 0;
 }
