@@ -6,15 +6,12 @@
 
 #include "platform/Socket.h"
 #include "support/ChatLoopback.h"
+#include "support/PlatformSocket.h"
 
 TEST(SocketShutdown, EndsTheSendingSideAndStillTakesWhatThePeerSends) {
   TChatListener server;
-  TSocketStackStart start = StartSocketStack();
-  ASSERT_TRUE(start.Stack);
-  std::unique_ptr<TSocket> socket;
-  ASSERT_EQ(start.Stack->CreateSocket(socket), 0);
-  ASSERT_EQ(socket->BindAny(), 0);
-  ASSERT_EQ(socket->Connect(0x7F000001, server.Port()), 0);
+  std::unique_ptr<TSocket> socket = ConnectedPlatformSocket(server.Port());
+  ASSERT_TRUE(socket);
   auto peer = server.Accept(10000);
   ASSERT_TRUE(peer);
 

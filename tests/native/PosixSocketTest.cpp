@@ -5,17 +5,14 @@
 
 #include "platform/Socket.h"
 #include "support/LoopbackServer.h"
+#include "support/PlatformSocket.h"
 
 // The POSIX adapter below the line client: writing into a connection the peer
 // has left must come back as an error code, never as SIGPIPE ending the process.
 TEST(PosixSocket, WritingAfterThePeerLeftIsAnErrorNotASignal) {
   TLoopbackServer server;
-  TSocketStackStart start = StartSocketStack();
-  ASSERT_TRUE(start.Stack);
-  std::unique_ptr<TSocket> socket;
-  ASSERT_EQ(start.Stack->CreateSocket(socket), 0);
-  ASSERT_EQ(socket->BindAny(), 0);
-  ASSERT_EQ(socket->Connect(0x7F000001, server.Port()), 0);
+  std::unique_ptr<TSocket> socket = ConnectedPlatformSocket(server.Port());
+  ASSERT_TRUE(socket);
   server.Accept().Close();
 
   std::vector<int> codes;
