@@ -38,12 +38,17 @@ const char kHelp[] =
     "                  (default: 1)\n"
     "  --no-startup    leave out the start-up lines, which are otherwise written when\n"
     "                  the log is empty\n"
+    "  --rule-share P  make P percent of the lines (0 to 100) lines that the controller\n"
+    "                  acts on, every kind of them, with players' names made up from\n"
+    "                  a larger pool (default: the mix of an evening on a real server,\n"
+    "                  about a fifth)\n"
     "  --help          this text\n"
     "\n"
     "Examples:\n"
     "  gamelog --bytes 256M                 a long history, at once\n"
     "  gamelog --live 20 --seconds 60       a running server, 20 lines a second\n"
-    "  gamelog --recreate --lines 50        a restart that replaced the log\n";
+    "  gamelog --recreate --lines 50        a restart that replaced the log\n"
+    "  gamelog --bytes 1G --rule-share 30   a long history to measure the controller on\n";
 
 struct TOptions {
   std::string File = "strakon.log";
@@ -56,6 +61,7 @@ struct TOptions {
   std::string Name = "Gull Point Racing";
   unsigned long Seed = 1;
   bool StartUp = true;
+  int RuleShare = -1;
 };
 
 [[noreturn]] void Usage(const std::string& problem) {
@@ -118,6 +124,10 @@ TOptions ParseOptions(int argc, char** argv) {
       o.Seed = static_cast<unsigned long>(ParseSize(value()));
     } else if (arg == "--no-startup") {
       o.StartUp = false;
+    } else if (arg == "--rule-share") {
+      double share = ParseNumber(value());
+      if (share > 100 || share != static_cast<int>(share)) Usage("--rule-share needs 0 to 100");
+      o.RuleShare = static_cast<int>(share);
     } else {
       Usage("unknown option " + arg);
     }
@@ -187,6 +197,7 @@ int main(int argc, char** argv) {
   bool empty = FileSize(o.File) <= 0;
   bool live = o.Rate > 0;
   TGameServer server(o.Name, static_cast<uint32_t>(o.Seed));
+  if (o.RuleShare >= 0) server.SetRuleShare(o.RuleShare);
   TLogWriter log(o.File, live);
   long long lines = 0;
   auto done = [&] {
