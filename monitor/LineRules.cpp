@@ -2,20 +2,34 @@
 
 #include <algorithm>
 
-#include "session/IntConv.h"
-
 namespace {
 
 using TView = std::string_view;
 
+// The first occurrence of text in line at or after from, or npos. Lines and
+// texts are short, and the C library that ships with Windows (and Wine's) looks
+// for a byte one at a time behind a call: a plain loop does better in place.
+size_t Find(TView line, TView text, size_t from = 0) {
+  if (text.empty()) return from <= line.size() ? from : TView::npos;
+  if (text.size() > line.size()) return TView::npos;
+  const char* data = line.data();
+  for (size_t at = from, last = line.size() - text.size(); at <= last; ++at) {
+    if (data[at] != text[0]) continue;
+    size_t i = 1;
+    while (i < text.size() && data[at + i] == text[i]) ++i;
+    if (i == text.size()) return at;
+  }
+  return TView::npos;
+}
+
 // The string operations of the rules, on views. Positions count from 1.
 bool Has(TView line, TView text) {
-  return line.find(text) != TView::npos;
+  return Find(line, text) != TView::npos;
 }
 
 // Position of the first occurrence of text, 0 when there is none.
 int Pos(TView text, TView line) {
-  size_t at = line.find(text);
+  size_t at = Find(line, text);
   return at == TView::npos ? 0 : static_cast<int>(at) + 1;
 }
 
@@ -66,8 +80,10 @@ constexpr TView kLatencyFor = "latency for";
 }  // namespace
 
 int SlotRow(TView line, int at) {
-  int32_t digit = 0;
-  if (!TryStrToInt(std::string(Copy(line, at, 1)), digit)) return -1;
+  // The integer conversion takes one character only when it is a decimal digit.
+  TView slot = Copy(line, at, 1);
+  if (slot.empty() || slot[0] < '0' || slot[0] > '9') return -1;
+  int digit = slot[0] - '0';
   return digit < TRaceBoard::kDriverRows ? digit : -1;
 }
 
@@ -121,22 +137,41 @@ void TLineRules::ServerCreated(TView& line) {
 }
 
 // Settings changed by the server's chat commands; none of these cuts the line.
+// Each trigger is "chat: Changing " and the setting's name, so the line holds a
+// trigger exactly when one of its "chat: Changing " is followed by the name.
 void TLineRules::SettingChanged(TView line) {
+  constexpr TView kChanging = "chat: Changing ";
+  enum : unsigned {
+    kRealism = 1,
+    kTrack = 2,
+    kRaceType = 4,
+    kAI = 8,
+    kAICount = 16,
+    kDamage = 32,
+    kReverse = 64
+  };
+  static const struct {
+    TView Name;
+    unsigned Bit;
+  } kSettings[] = {{"realism to", kRealism}, {"track", kTrack},          {"race_type", kRaceType},
+                   {"ai_strength", kAI},     {"ai car count", kAICount}, {"damage_on", kDamage},
+                   {"is_reversed", kReverse}};
+  unsigned named = 0;
+  for (size_t at = Find(line, kChanging); at != TView::npos; at = Find(line, kChanging, at + 1)) {
+    TView rest = line.substr(at + kChanging.size());
+    for (const auto& setting : kSettings)
+      if (rest.substr(0, setting.Name.size()) == setting.Name) named |= setting.Bit;
+  }
   int i;
-  if (Has(line, "chat: Changing realism to") && (i = FirstWordIn(line, kRealismWords)) >= 0)
+  if ((named & kRealism) && (i = FirstWordIn(line, kRealismWords)) >= 0)
     Session_.CurrentRealism = i;
-  if (Has(line, "chat: Changing track") && (i = FirstWordIn(line, kTrackDigits)) >= 0)
+  if ((named & kTrack) && (i = FirstWordIn(line, kTrackDigits)) >= 0)
     Board_.SelectTrack(i, Session_.TrackNames);
-  if (Has(line, "chat: Changing race_type") && (i = FirstWordIn(line, kRaceTypeWords)) >= 0)
-    Board_.SetRaceLength(i);
-  if (Has(line, "chat: Changing ai_strength") && (i = FirstWordIn(line, kAIWords)) >= 0)
-    Board_.SetAIStrength(i);
-  if (Has(line, "chat: Changing ai car count"))
-    Board_.AICount = std::string(line.substr(line.size() - 1));
-  if (Has(line, "chat: Changing damage_on") && (i = FirstWordIn(line, kDamageWords)) >= 0)
-    Board_.Damage = i == 1;
-  if (Has(line, "chat: Changing is_reversed") && (i = FirstWordIn(line, kReverseWords)) >= 0)
-    Board_.Reverse = i == 1;
+  if ((named & kRaceType) && (i = FirstWordIn(line, kRaceTypeWords)) >= 0) Board_.SetRaceLength(i);
+  if ((named & kAI) && (i = FirstWordIn(line, kAIWords)) >= 0) Board_.SetAIStrength(i);
+  if (named & kAICount) Board_.AICount.assign(line.substr(line.size() - 1));
+  if ((named & kDamage) && (i = FirstWordIn(line, kDamageWords)) >= 0) Board_.Damage = i == 1;
+  if ((named & kReverse) && (i = FirstWordIn(line, kReverseWords)) >= 0) Board_.Reverse = i == 1;
 }
 
 // A player joined. The trigger's length is cut from the front of the line
@@ -148,15 +183,22 @@ void TLineRules::UserConnected(TView& line) {
   int row = SlotRow(line, paren + 1);
   if (row < 0) return;
   TDriverRow& driver = Board_.Drivers[static_cast<size_t>(row)];
-  driver.Slot = std::string(Copy(line, paren + 1, 1));
-  driver.Name = std::string(Trim(Copy(line, 1, paren - 2)));
-  driver.Address = std::string(Trim(Copy(line, Pos("@", line) + 2, 16)));
+  // Assigned in place: a row that is filled again keeps the room its texts had.
+  driver.Slot.assign(Copy(line, paren + 1, 1));
+  driver.Name.assign(Trim(Copy(line, 1, paren - 2)));
+  driver.Address.assign(Trim(Copy(line, Pos("@", line) + 2, 16)));
 }
 
 // A player left; the slot character sits at digitAt.
 void TLineRules::ClearRow(TView line, int digitAt) {
   int row = SlotRow(line, digitAt);
-  if (row >= 0) Board_.Drivers[static_cast<size_t>(row)] = TDriverRow();
+  if (row < 0) return;
+  TDriverRow& driver = Board_.Drivers[static_cast<size_t>(row)];
+  // Emptied in place, keeping the room for the next player in the slot.
+  driver.Slot.clear();
+  driver.Name.clear();
+  driver.Address.clear();
+  driver.Latency.clear();
 }
 
 namespace {
