@@ -22,6 +22,13 @@ size_t Find(TView line, TView text, size_t from = 0) {
   return TView::npos;
 }
 
+bool StartsWith(TView line, TView text) {
+  if (text.size() > line.size()) return false;
+  for (size_t i = 0; i < text.size(); ++i)
+    if (line[i] != text[i]) return false;
+  return true;
+}
+
 // The string operations of the rules, on views. Positions count from 1.
 bool Has(TView line, TView text) {
   return Find(line, text) != TView::npos;
@@ -160,7 +167,7 @@ void TLineRules::SettingChanged(TView line) {
   for (size_t at = Find(line, kChanging); at != TView::npos; at = Find(line, kChanging, at + 1)) {
     TView rest = line.substr(at + kChanging.size());
     for (const auto& setting : kSettings)
-      if (rest.substr(0, setting.Name.size()) == setting.Name) named |= setting.Bit;
+      if (StartsWith(rest, setting.Name)) named |= setting.Bit;
   }
   int i;
   if ((named & kRealism) && (i = FirstWordIn(line, kRealismWords)) >= 0)

@@ -176,8 +176,9 @@ bool TLogReader::TakeRuleLine(std::string_view& line, unsigned& words, int64_t& 
     consumed += static_cast<int64_t>(start - Begin_);
     Begin_ = start;
     if (start > hit) continue;  // the word began with a dropped byte
-    // No CR lies between the line's start and the word, nor inside the word.
-    size_t end = FindCr(hit);
+    // No CR lies between the line's start and the word, nor inside the word,
+    // which is at least kShortestWord bytes long.
+    size_t end = FindCr(hit + kShortestWord);
     size_t next = end + 2;
     if (end == End_ || end + 1 == End_) {
       if (!AtEnd_) return false;

@@ -23,7 +23,7 @@ constexpr TWordEntry kWords[] = {
     {"Server: Disconnecting", 21, kWordDisconnecting},
     {"latency for", 11, kWordLatency},
 };
-constexpr size_t kShortest = 11;
+constexpr size_t kShortest = kShortestWord;
 
 // A word can start where the byte there is its first and the byte kAnchorAt
 // further is its seventh. In a game server's log most lines hold neither pair.

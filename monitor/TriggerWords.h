@@ -18,6 +18,8 @@ enum TTriggerWord : unsigned {
   kWordLatency = 1u << 6,        // "latency for"                     a latency report
 };
 inline constexpr unsigned kAllTriggerWords = (1u << 7) - 1;
+// The length of the shortest word, "latency for".
+inline constexpr size_t kShortestWord = 11;
 
 // Where a trigger word starts in a buffer, and which word it is.
 struct TWordHit {
