@@ -36,6 +36,11 @@ class TLogReader {
   // whole all the same).
   static size_t BufferFor(int64_t bytes);
 
+  // From now on every Fill reads into the other of two buffers, so that the
+  // lines taken after one Fill stay valid through the next Fill and the takes
+  // after it: a second thread may still apply them while this one reads on.
+  void UseTwoBuffers();
+
   // The next line, reading the file as needed; returns the bytes consumed, 0 at
   // the end of the file (line is then empty).
   int64_t ReadLogLine(std::string& line);
@@ -63,19 +68,22 @@ class TLogReader {
   size_t SettledEnd() const;
   void Spill(size_t bytes);
   void Cut(std::string_view& line, size_t end, size_t next, int64_t& count);
+  char* Buffer() const { return Storage_[Current_].get(); }
 
   TLogFile& File_;
   const size_t MaxLineBytes_;
   const size_t Capacity_;
-  std::unique_ptr<char[]> Storage_;
-  size_t Begin_ = 0;  // first byte not yet taken; always the start of a line
-  size_t End_ = 0;    // end of the buffered bytes
+  std::unique_ptr<char[]> Storage_[2];  // the second only with UseTwoBuffers
+  int Current_ = 0;                     // the buffer of the last Fill
+  size_t Begin_ = 0;                    // first byte not yet taken; always the start of a line
+  size_t End_ = 0;                      // end of the buffered bytes
   bool AtEnd_ = false;
   // A line longer than the buffer: its first bytes moved out of the buffer.
   bool Spilled_ = false;
   std::string SpilledText_;
   int64_t SpilledCount_ = 0;
-  std::string LongLine_;  // the last line taken that had spilled
+  // The last line taken from each buffer that had spilled.
+  std::string LongLines_[2];
   TTriggerScanner Scanner_;
   std::vector<TWordHit> Hits_;  // trigger words in [Begin_, End_) at the last Fill
   size_t NextHit_ = 0;

@@ -249,10 +249,13 @@ TEST(LogReadings, AgreeWithThePlainReferenceOnRandomLogs) {
                                     : TLogReader::kMaxLineBytes;
     TReadingOutcome reference = ReadByReference(pieces, maxLine);
     bool ranges = true;
-    TReadingOutcome pass = ReadLikeThePass(pieces, buffer, maxRead, maxLine, &ranges);
+    TReadingOutcome pass = ReadLikeThePass(pieces, buffer, maxRead, maxLine, false, &ranges);
+    TReadingOutcome ahead = ReadLikeThePass(pieces, buffer, maxRead, maxLine, true);
     TReadingOutcome lines = ReadLineByLine(pieces, buffer, maxRead, maxLine);
     ASSERT_EQ(pass, reference) << "round " << round << "\npass      " << pass.Text()
                                << "\nreference " << reference.Text();
+    ASSERT_EQ(ahead, reference) << "round " << round << "\nahead     " << ahead.Text()
+                                << "\nreference " << reference.Text();
     ASSERT_EQ(lines, reference) << "round " << round << "\nlines     " << lines.Text()
                                 << "\nreference " << reference.Text();
     ASSERT_TRUE(ranges) << "round " << round;
