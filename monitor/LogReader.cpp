@@ -12,7 +12,8 @@ TLogReader::TLogReader(TLogFile& file, size_t bufferBytes, size_t maxLineBytes)
       MaxLineBytes_(maxLineBytes),
       Capacity_(std::max<size_t>(bufferBytes, 2)),
       // Left uninitialised: only bytes read from the file are ever looked at.
-      Storage_{std::unique_ptr<char[]>(new char[Capacity_]), nullptr} {}
+      Storage_{std::unique_ptr<char[]>(new char[Capacity_]), nullptr},
+      CrMarks_(Capacity_ / 64 + 1) {}
 
 void TLogReader::UseTwoBuffers() {
   if (!Storage_[1]) Storage_[1].reset(new char[Capacity_]);
@@ -60,7 +61,7 @@ size_t TLogReader::Fill() {
   size_t n = File_.Read(Buffer() + End_, Capacity_ - End_);
   End_ += n;
   AtEnd_ = n == 0;
-  Scanner_.Scan(Buffer(), Buffer() + End_, Hits_);
+  Marked_ = Scanner_.Scan(Buffer(), Buffer() + End_, Hits_, CrMarks_.data());
   NextHit_ = 0;
   return n;
 }
@@ -95,14 +96,26 @@ void TLogReader::Cut(std::string_view& line, size_t end, size_t next, int64_t& c
   Begin_ = next;
 }
 
-// The first CR at or after from, or End_. Log lines are short: eight bytes at
-// a time find the end of most of them before a library call would have started.
+// The first CR at or after from, or End_: from the marks the trigger-word
+// search left where it could, past them eight bytes at a time (log lines are
+// short: that finds the end of most of them before a library call would have
+// started).
 size_t TLogReader::FindCr(size_t from) const {
   constexpr uint64_t kOnes = 0x0101010101010101ull;
   constexpr uint64_t kHighs = 0x8080808080808080ull;
   constexpr uint64_t kCrs = kOnes * static_cast<unsigned char>(kCr);
   const char* base = Buffer();
   size_t at = from;
+  if (at < Marked_) {
+    size_t word = at / 64;
+    uint64_t bits = CrMarks_[word] & (~0ull << (at % 64));
+    for (;;) {
+      if (bits != 0) return word * 64 + static_cast<size_t>(__builtin_ctzll(bits));
+      if (++word == Marked_ / 64) break;
+      bits = CrMarks_[word];
+    }
+    at = Marked_;
+  }
   for (; at + 8 <= End_; at += 8) {
     uint64_t bytes;
     std::memcpy(&bytes, base + at, sizeof bytes);
@@ -147,8 +160,20 @@ bool TLogReader::TakeLine(std::string_view& line, int64_t& count) {
 // after it (at + 1).
 size_t TLogReader::LineStartOf(size_t from, size_t at) const {
   const char* base = Buffer();
+  // Most words open their line, right after a CR LF that follows no CR.
+  if (at >= from + 2 && base[at - 1] != kCr && base[at - 2] == kCr &&
+      (at - 2 == from || base[at - 3] != kCr))
+    return at;
   size_t past = at;
-  while (past > from && base[past - 1] != kCr) --past;
+  while (past > from && past > Marked_ && base[past - 1] != kCr) --past;
+  if (past > from && base[past - 1] != kCr) {
+    // The last CR before past from the marks, or none from the line at from on.
+    size_t word = (past - 1) / 64;
+    uint64_t bits = CrMarks_[word] & (~0ull >> (63 - (past - 1) % 64));
+    while (bits == 0 && word > from / 64) bits = CrMarks_[--word];
+    past = bits == 0 ? from : word * 64 + 64 - static_cast<size_t>(__builtin_clzll(bits));
+    if (past < from) past = from;
+  }
   if (past == from) return from;
   size_t cr = past - 1;
   // In a run of CRs the first ends a line, the second is dropped, the third ends

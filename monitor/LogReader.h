@@ -86,5 +86,8 @@ class TLogReader {
   std::string LongLines_[2];
   TTriggerScanner Scanner_;
   std::vector<TWordHit> Hits_;  // trigger words in [Begin_, End_) at the last Fill
+  // The CRs of the buffer's first Marked_ bytes at the last Fill, a bit each.
+  std::vector<uint64_t> CrMarks_;
+  size_t Marked_ = 0;
   size_t NextHit_ = 0;
 };

@@ -77,21 +77,85 @@ struct TByNinth {
 };
 const TByNinth kByNinth;
 
-// The words that start at at and end by end.
-void Verify(const char* begin, const char* end, const char* at, std::vector<TWordHit>& hits) {
+// The word that starts at at and ends by end, or 0. No two words start alike
+// for the length of the shorter one, so one word at most starts at a place.
+unsigned WordAt(const char* at, const char* end) {
   size_t left = static_cast<size_t>(end - at);
-  if (left < kShortest) return;
+  if (left < kShortest) return 0;
   for (unsigned words = kByNinth.Words[TByNinth::Slot(at)]; words != 0; words &= words - 1) {
     const TWordEntry& word = kWords[__builtin_ctz(words)];
-    if (left >= word.Length && SameBytes(at, word.Text, word.Length))
-      hits.push_back({static_cast<uint32_t>(at - begin), word.Bit});
+    if (left >= word.Length && SameBytes(at, word.Text, word.Length)) return word.Bit;
   }
+  return 0;
+}
+
+void Verify(const char* begin, const char* end, const char* at, std::vector<TWordHit>& hits) {
+  if (unsigned word = WordAt(at, end)) hits.push_back({static_cast<uint32_t>(at - begin), word});
 }
 
 static_assert(sizeof kAnchors / sizeof kAnchors[0] == 4, "the filters test four anchors");
 
 #if defined(__SSE2__)
 using TFlags = unsigned;
+
+// The words as sixteen-byte patterns, one slot each, the slot chosen by the
+// ninth and tenth bytes: a candidate is checked with two compares and no branch
+// on whether it is a word (about half of the candidates are not, at random).
+class TPatterns {
+ public:
+  // What WordAt needs past at.
+  static constexpr size_t kReach = 32;
+
+  TPatterns() {
+    for (const TWordEntry& word : kWords) {
+      TPattern& p = Slots_[Slot(word.Text)];
+      char head[16] = {}, tail[16] = {};
+      size_t headLength = word.Length < 16 ? word.Length : 16;
+      std::memcpy(head, word.Text, headLength);
+      p.Head = _mm_loadu_si128(reinterpret_cast<const __m128i*>(head));
+      p.HeadMask = (1u << headLength) - 1;
+      if (word.Length > 16) {
+        p.TailAt = word.Length - 16;
+        std::memcpy(tail, word.Text + p.TailAt, 16);
+        p.TailMask = 0xffff;
+      }
+      p.Tail = _mm_loadu_si128(reinterpret_cast<const __m128i*>(tail));
+      p.Bit = word.Bit;
+    }
+  }
+  // The word that starts at at, or 0; kReach bytes from at must be readable.
+  unsigned WordAt(const char* at) const {
+    const TPattern& p = Slots_[Slot(at)];
+    unsigned head = static_cast<unsigned>(_mm_movemask_epi8(
+        _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)), p.Head)));
+    unsigned tail = static_cast<unsigned>(_mm_movemask_epi8(
+        _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at + p.TailAt)), p.Tail)));
+    // Arithmetic, not a condition: the compiler would otherwise branch on it.
+    unsigned missed = ((head & p.HeadMask) ^ p.HeadMask) | ((tail & p.TailMask) ^ p.TailMask);
+    return p.Bit & (0u - static_cast<unsigned>(missed == 0));
+  }
+  static constexpr size_t Slot(const char* at) {
+    return (static_cast<unsigned char>(at[8]) + (static_cast<unsigned char>(at[9]) >> 5)) & 15u;
+  }
+
+ private:
+  struct TPattern {
+    __m128i Head, Tail;
+    unsigned HeadMask = 0, TailMask = 0;  // the bytes that must match
+    size_t TailAt = 0;
+    unsigned Bit = 0;  // 0: no word has this slot
+  };
+  TPattern Slots_[16];
+};
+
+constexpr bool EveryWordHasASlotOfItsOwn() {
+  for (int a = 0; a < kWordCount; ++a)
+    for (int b = a + 1; b < kWordCount; ++b)
+      if (TPatterns::Slot(kWords[a].Text) == TPatterns::Slot(kWords[b].Text)) return false;
+  return true;
+}
+static_assert(EveryWordHasASlotOfItsOwn(), "two words share a pattern slot");
+const TPatterns kPatterns;
 
 // Bit i of Candidates(block) is set when position i of the block may start a word.
 class TFilter {
@@ -111,6 +175,11 @@ class TFilter {
     __m128i d = _mm_and_si128(_mm_cmpeq_epi8(first, First_[3]), _mm_cmpeq_epi8(later, Later_[3]));
     return static_cast<TFlags>(
         _mm_movemask_epi8(_mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, d))));
+  }
+  // Bit i set when position i of the block holds a CR.
+  TFlags Crs(const char* block) const {
+    __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block));
+    return static_cast<TFlags>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\r'))));
   }
 
  private:
@@ -166,8 +235,10 @@ size_t TakeLowest(TFlags& flags) {
 
 }  // namespace
 
-void TTriggerScanner::Scan(const char* begin, const char* end, std::vector<TWordHit>& hits) {
+size_t TTriggerScanner::Scan(const char* begin, const char* end, std::vector<TWordHit>& hits,
+                             uint64_t* crs) {
   hits.clear();
+  size_t marked = 0;
   const char* at = begin;
 #if defined(__SSE2__)
   // Sixty-four positions at a time. Their candidates are queued without a branch
@@ -178,8 +249,19 @@ void TTriggerScanner::Scan(const char* begin, const char* end, std::vector<TWord
   if (static_cast<size_t>(end - begin) >= kGroup + kAnchorAt) {
     const TFilter filter;
     size_t queued = 0;
+    // Every candidate's slot is written, and counted only when it holds a word.
     auto verifyQueued = [&] {
-      for (size_t i = 0; i < queued; ++i) Verify(begin, end, begin + Queue_[i], hits);
+      size_t found = hits.size();
+      hits.resize(found + queued);
+      for (size_t i = 0; i < queued; ++i) {
+        const char* candidate = begin + Queue_[i];
+        unsigned word = static_cast<size_t>(end - candidate) >= TPatterns::kReach
+                            ? kPatterns.WordAt(candidate)
+                            : WordAt(candidate, end);
+        hits[found] = {Queue_[i], word};
+        found += word != 0;
+      }
+      hits.resize(found);
       queued = 0;
     };
     for (const char* last = end - (kGroup + kAnchorAt); at <= last; at += kGroup) {
@@ -187,6 +269,12 @@ void TTriggerScanner::Scan(const char* begin, const char* end, std::vector<TWord
                        uint64_t{filter.Candidates(at + 32)} << 32 |
                        uint64_t{filter.Candidates(at + 48)} << 48;
       uint32_t base = static_cast<uint32_t>(at - begin);
+      if (crs != nullptr) {
+        crs[base / kGroup] = filter.Crs(at) | uint64_t{filter.Crs(at + 16)} << 16 |
+                             uint64_t{filter.Crs(at + 32)} << 32 |
+                             uint64_t{filter.Crs(at + 48)} << 48;
+        marked = base + kGroup;
+      }
       uint64_t rest = flags;
       for (int i = 0; i < kTaken; ++i) {
         // Past the last candidate the bit above the group stands in: the slot
@@ -212,6 +300,7 @@ void TTriggerScanner::Scan(const char* begin, const char* end, std::vector<TWord
   }
 #endif
   for (; end - at >= static_cast<ptrdiff_t>(kShortest); ++at) Verify(begin, end, at, hits);
+  return marked;
 }
 
 unsigned TTriggerScanner::WordsIn(const char* begin, const char* end) {

@@ -36,8 +36,13 @@ struct TWordHit {
 class TTriggerScanner {
  public:
   // Replaces hits with the words lying wholly within [begin, end), in the order
-  // of their positions (counted from begin).
-  void Scan(const char* begin, const char* end, std::vector<TWordHit>& hits);
+  // of their positions (counted from begin). When crs is given (room for one
+  // word per 64 bytes of the block, and one more), the line ends are marked on
+  // the way, bit i of crs[k] for a CR at position 64 k + i; returns how many
+  // bytes from begin were marked so (none where the processor's vector
+  // instructions are not used).
+  size_t Scan(const char* begin, const char* end, std::vector<TWordHit>& hits,
+              uint64_t* crs = nullptr);
   // The words that lie wholly within [begin, end), one bit each.
   unsigned WordsIn(const char* begin, const char* end);
 
