@@ -1,5 +1,9 @@
 #include "monitor/ReadAhead.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 TReadAhead::TReadAhead(TLogReader& reader) : Reader_(reader) {
   Reader_.UseTwoBuffers();
   Thread_ = std::thread([this] { Run(); });
@@ -14,12 +18,34 @@ TReadAhead::~TReadAhead() {
   Thread_.join();
 }
 
+namespace {
+
+void Pause() {
+#if defined(__SSE2__)
+  _mm_pause();
+#endif
+}
+
+}  // namespace
+
+// The two threads hand a buffer over every few hundred microseconds. Waking a
+// thread that sleeps on the condition costs tens of microseconds on a virtual
+// machine, so the waiter first looks for a while without sleeping.
+template <typename TReady>
+void TReadAhead::WaitUntil(std::unique_lock<std::mutex>& lock, TReady ready) {
+  constexpr int kLooks = 4000;
+  lock.unlock();
+  for (int i = 0; i < kLooks && !ready(); ++i) Pause();
+  lock.lock();
+  Changed_.wait(lock, ready);
+}
+
 const TRuleBatch& TReadAhead::Next() {
   std::unique_lock<std::mutex> lock(Lock_);
-  ++Asked_;
+  uint64_t asked = ++Asked_;
   Changed_.notify_all();
-  Changed_.wait(lock, [this] { return Made_ >= Asked_; });
-  return Batches_[(Asked_ - 1) % 2];
+  WaitUntil(lock, [&] { return Made_ >= asked; });
+  return Batches_[(asked - 1) % 2];
 }
 
 void TReadAhead::Run() {
@@ -28,7 +54,7 @@ void TReadAhead::Run() {
       // Batch n reuses the buffer of batch n - 2, which the caller gives back by
       // asking for batch n - 1.
       std::unique_lock<std::mutex> lock(Lock_);
-      Changed_.wait(lock, [&] { return Stop_ || n < 2 || Asked_ >= n; });
+      WaitUntil(lock, [&] { return Stop_ || n < 2 || Asked_ >= n; });
       if (Stop_) return;
     }
     TRuleBatch& batch = Batches_[n % 2];

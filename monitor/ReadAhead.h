@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <exception>
@@ -51,13 +52,17 @@ class TReadAhead {
  private:
   void Run();
   void Cut(TRuleBatch& batch);
+  // Waits until ready() holds, first looking without the lock for a while.
+  template <typename TReady>
+  void WaitUntil(std::unique_lock<std::mutex>& lock, TReady ready);
 
   TLogReader& Reader_;
   TRuleBatch Batches_[2];  // batch n is made in Batches_[n % 2]
   std::mutex Lock_;
   std::condition_variable Changed_;
-  uint64_t Made_ = 0;   // guarded by Lock_: batches handed over
-  uint64_t Asked_ = 0;  // guarded by Lock_: calls of Next
-  bool Stop_ = false;   // guarded by Lock_
+  // Changed under Lock_, read without it while a thread spins.
+  std::atomic<uint64_t> Made_{0};   // batches handed over
+  std::atomic<uint64_t> Asked_{0};  // calls of Next
+  std::atomic<bool> Stop_{false};
   std::thread Thread_;  // last: it starts when the rest is ready
 };
