@@ -12,11 +12,12 @@ TLogReader::TLogReader(TLogFile& file, size_t bufferBytes, size_t maxLineBytes)
       MaxLineBytes_(maxLineBytes),
       Capacity_(std::max<size_t>(bufferBytes, 2)),
       // Left uninitialised: only bytes read from the file are ever looked at.
-      Storage_{std::unique_ptr<char[]>(new char[Capacity_]), nullptr},
+      Storage_{std::unique_ptr<char[]>(new char[Capacity_])},
       CrMarks_(Capacity_ / 64 + 1) {}
 
-void TLogReader::UseTwoBuffers() {
-  if (!Storage_[1]) Storage_[1].reset(new char[Capacity_]);
+void TLogReader::UseBuffers(int count) {
+  for (; Buffers_ < count && Buffers_ < kMaxBuffers; ++Buffers_)
+    Storage_[Buffers_].reset(new char[Capacity_]);
 }
 
 size_t TLogReader::BufferFor(int64_t bytes) {
@@ -41,9 +42,9 @@ int64_t TLogReader::ReadLogLine(std::string& line) {
 }
 
 size_t TLogReader::Fill() {
-  if (Storage_[1]) {
+  if (Buffers_ > 1) {
     // The lines taken from the buffer being left stay where they are.
-    int next = 1 - Current_;
+    int next = (Current_ + 1) % Buffers_;
     std::memcpy(Storage_[next].get(), Buffer() + Begin_, End_ - Begin_);
     Current_ = next;
     End_ -= Begin_;

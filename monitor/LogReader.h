@@ -36,10 +36,13 @@ class TLogReader {
   // whole all the same).
   static size_t BufferFor(int64_t bytes);
 
-  // From now on every Fill reads into the other of two buffers, so that the
-  // lines taken after one Fill stay valid through the next Fill and the takes
-  // after it: a second thread may still apply them while this one reads on.
-  void UseTwoBuffers();
+  // The most buffers that UseBuffers gives.
+  static constexpr int kMaxBuffers = 8;
+  // From now on every Fill reads into the next of count buffers in turn, so
+  // that the lines taken after one Fill stay valid through the count - 1 Fills
+  // after it (and their takes): a second thread may still apply them while this
+  // one reads on.
+  void UseBuffers(int count);
 
   // The next line, reading the file as needed; returns the bytes consumed, 0 at
   // the end of the file (line is then empty).
@@ -73,17 +76,18 @@ class TLogReader {
   TLogFile& File_;
   const size_t MaxLineBytes_;
   const size_t Capacity_;
-  std::unique_ptr<char[]> Storage_[2];  // the second only with UseTwoBuffers
-  int Current_ = 0;                     // the buffer of the last Fill
-  size_t Begin_ = 0;                    // first byte not yet taken; always the start of a line
-  size_t End_ = 0;                      // end of the buffered bytes
+  std::unique_ptr<char[]> Storage_[kMaxBuffers];  // the first only, without UseBuffers
+  int Buffers_ = 1;
+  int Current_ = 0;   // the buffer of the last Fill
+  size_t Begin_ = 0;  // first byte not yet taken; always the start of a line
+  size_t End_ = 0;    // end of the buffered bytes
   bool AtEnd_ = false;
   // A line longer than the buffer: its first bytes moved out of the buffer.
   bool Spilled_ = false;
   std::string SpilledText_;
   int64_t SpilledCount_ = 0;
   // The last line taken from each buffer that had spilled.
-  std::string LongLines_[2];
+  std::string LongLines_[kMaxBuffers];
   TTriggerScanner Scanner_;
   std::vector<TWordHit> Hits_;  // trigger words in [Begin_, End_) at the last Fill
   // The CRs of the buffer's first Marked_ bytes at the last Fill, a bit each.

@@ -5,7 +5,7 @@
 #endif
 
 TReadAhead::TReadAhead(TLogReader& reader) : Reader_(reader) {
-  Reader_.UseTwoBuffers();
+  Reader_.UseBuffers(kBatches);
   Thread_ = std::thread([this] { Run(); });
 }
 
@@ -45,19 +45,19 @@ const TRuleBatch& TReadAhead::Next() {
   uint64_t asked = ++Asked_;
   Changed_.notify_all();
   WaitUntil(lock, [&] { return Made_ >= asked; });
-  return Batches_[(asked - 1) % 2];
+  return Batches_[(asked - 1) % kBatches];
 }
 
 void TReadAhead::Run() {
   for (uint64_t n = 0;; ++n) {
     {
-      // Batch n reuses the buffer of batch n - 2, which the caller gives back by
-      // asking for batch n - 1.
+      // Batch n reuses the buffer of batch n - kBatches, which the caller gives
+      // back by asking for the batch after it.
       std::unique_lock<std::mutex> lock(Lock_);
-      WaitUntil(lock, [&] { return Stop_ || n < 2 || Asked_ >= n; });
+      WaitUntil(lock, [&] { return Stop_ || n < kBatches || Asked_ + kBatches >= n + 2; });
       if (Stop_) return;
     }
-    TRuleBatch& batch = Batches_[n % 2];
+    TRuleBatch& batch = Batches_[n % kBatches];
     Cut(batch);
     {
       std::lock_guard<std::mutex> lock(Lock_);
