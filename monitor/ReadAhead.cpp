@@ -28,23 +28,21 @@ void Pause() {
 
 }  // namespace
 
-// The two threads hand a buffer over every few hundred microseconds. Waking a
-// thread that sleeps on the condition costs tens of microseconds on a virtual
-// machine, so the waiter first looks for a while without sleeping.
-template <typename TReady>
-void TReadAhead::WaitUntil(std::unique_lock<std::mutex>& lock, TReady ready) {
-  constexpr int kLooks = 4000;
-  lock.unlock();
-  for (int i = 0; i < kLooks && !ready(); ++i) Pause();
-  lock.lock();
-  Changed_.wait(lock, ready);
-}
-
+// A buffer changes hands every few hundred microseconds, and waking a thread
+// that sleeps on the condition costs tens of microseconds on a virtual machine
+// (more under Wine). So the caller, waiting for a batch, first looks for it for
+// a while without sleeping; and the reading thread, once it is as far ahead as
+// the buffers allow, sleeps until half of them are given back, and is woken
+// only then.
 const TRuleBatch& TReadAhead::Next() {
+  constexpr int kLooks = 4000;
   std::unique_lock<std::mutex> lock(Lock_);
   uint64_t asked = ++Asked_;
-  Changed_.notify_all();
-  WaitUntil(lock, [&] { return Made_ >= asked; });
+  if (ReaderWakesAt_ != 0 && asked >= ReaderWakesAt_) Changed_.notify_all();
+  lock.unlock();
+  for (int i = 0; i < kLooks && Made_ < asked; ++i) Pause();
+  lock.lock();
+  Changed_.wait(lock, [&] { return Made_ >= asked; });
   return Batches_[(asked - 1) % kBatches];
 }
 
@@ -54,7 +52,11 @@ void TReadAhead::Run() {
       // Batch n reuses the buffer of batch n - kBatches, which the caller gives
       // back by asking for the batch after it.
       std::unique_lock<std::mutex> lock(Lock_);
-      WaitUntil(lock, [&] { return Stop_ || n < kBatches || Asked_ + kBatches >= n + 2; });
+      if (n >= kBatches && Asked_ + kBatches < n + 2) {
+        ReaderWakesAt_ = n + 2 + kBatches / 2 - kBatches;
+        Changed_.wait(lock, [&] { return Stop_ || Asked_ >= ReaderWakesAt_; });
+        ReaderWakesAt_ = 0;
+      }
       if (Stop_) return;
     }
     TRuleBatch& batch = Batches_[n % kBatches];

@@ -54,9 +54,6 @@ class TReadAhead {
  private:
   void Run();
   void Cut(TRuleBatch& batch);
-  // Waits until ready() holds, first looking without the lock for a while.
-  template <typename TReady>
-  void WaitUntil(std::unique_lock<std::mutex>& lock, TReady ready);
 
   TLogReader& Reader_;
   // Batch n is read into buffer n % kBatches and made in Batches_[n % kBatches]:
@@ -65,9 +62,11 @@ class TReadAhead {
   TRuleBatch Batches_[kBatches];
   std::mutex Lock_;
   std::condition_variable Changed_;
-  // Changed under Lock_, read without it while a thread spins.
-  std::atomic<uint64_t> Made_{0};   // batches handed over
-  std::atomic<uint64_t> Asked_{0};  // calls of Next
-  std::atomic<bool> Stop_{false};
+  std::atomic<uint64_t> Made_{0};  // batches handed over; changed under Lock_
+  uint64_t Asked_ = 0;             // guarded by Lock_: calls of Next
+  // Guarded by Lock_: while the reading thread sleeps, the count of calls of
+  // Next that wakes it; 0 while it does not.
+  uint64_t ReaderWakesAt_ = 0;
+  bool Stop_ = false;   // guarded by Lock_
   std::thread Thread_;  // last: it starts when the rest is ready
 };
