@@ -345,6 +345,7 @@ size_t TTriggerScanner::Scan(const char* begin, const char* end, std::vector<TWo
     if (crs != nullptr) marked = groups * kGroup;
   }
 #else
+  (void)crs;  // no line ends are marked here
   // A block tests kStep positions and reads kAnchorAt bytes beyond them.
   if (static_cast<size_t>(end - begin) >= kStep + kAnchorAt) {
     const TFilter filter;
