@@ -243,7 +243,9 @@ TEST(LogReadings, AgreeWithThePlainReferenceOnRandomLogs) {
       pieces.push_back(log.substr(at, n));
       at += n;
     }
-    size_t buffer = std::uniform_int_distribution<size_t>(2, 300)(random);
+    // Some buffers hold many groups of the trigger-word search, whose CR marks
+    // then find the lines' ends.
+    size_t buffer = std::uniform_int_distribution<size_t>(2, round % 4 == 0 ? 3000 : 300)(random);
     size_t maxRead = std::uniform_int_distribution<size_t>(1, 400)(random);
     size_t maxLine = round % 3 == 0 ? std::uniform_int_distribution<size_t>(1, 80)(random)
                                     : TLogReader::kMaxLineBytes;

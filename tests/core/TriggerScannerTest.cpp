@@ -45,6 +45,20 @@ TEST(TriggerScanner, FindsEachWordAtEveryOffsetAndUpToTheEnd) {
   }
 }
 
+// A word with any one of its bytes changed is no word, in the middle of a long
+// text and at its end.
+TEST(TriggerScanner, FindsNoWordWithAByteChanged) {
+  for (const TWordCase& word : kWordCases) {
+    std::string text = word.Text;
+    for (size_t i = 0; i < text.size(); ++i) {
+      std::string changed = text;
+      changed[i] = '#';
+      EXPECT_TRUE(ScanOf(std::string(70, '.') + changed + std::string(70, '.')).empty()) << changed;
+      EXPECT_TRUE(ScanOf(std::string(70, '.') + changed).empty()) << changed << " at the end";
+    }
+  }
+}
+
 TEST(TriggerScanner, FindsEveryWordOfADenseRunInOrder) {
   std::string text;
   for (int i = 0; i < 40; ++i) text += "Server: User";
