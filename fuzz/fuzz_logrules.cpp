@@ -92,9 +92,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (reference.Offsets.back() != static_cast<int64_t>(log.size()))
     Fail("reference did not consume every byte", reference, reference);
   bool ranges = true;
-  TReadingOutcome pass = ReadLikeThePass(pieces, buffer, maxRead, maxLine, &ranges);
+  TReadingOutcome pass = ReadLikeThePass(pieces, buffer, maxRead, maxLine, false, &ranges);
   if (!(pass == reference)) Fail("pass reading differs from the reference", pass, reference);
   if (!ranges) Fail("board out of range", pass, reference);
+  TReadingOutcome ahead = ReadLikeThePass(pieces, buffer, maxRead, maxLine, true);
+  if (!(ahead == reference))
+    Fail("pass reading a buffer ahead differs from the reference", ahead, reference);
   TReadingOutcome lines = ReadLineByLine(pieces, buffer, maxRead, maxLine);
   if (!(lines == reference))
     Fail("line-by-line reading differs from the reference", lines, reference);

@@ -1,21 +1,76 @@
 #include "monitor/LineRules.h"
 
 #include <algorithm>
-
-#include "session/IntConv.h"
+#include <cstdint>
+#include <cstring>
 
 namespace {
 
 using TView = std::string_view;
 
+uint64_t Load8(const char* at) {
+  uint64_t bytes;
+  std::memcpy(&bytes, at, sizeof bytes);
+  return bytes;
+}
+
+bool SameBytes(const char* a, const char* b, size_t n) {
+  for (size_t i = 0; i < n; ++i)
+    if (a[i] != b[i]) return false;
+  return true;
+}
+
+// The top bit of each zero byte of x, and no other bit.
+uint64_t ZeroBytes(uint64_t x) {
+  constexpr uint64_t kLow7 = 0x7f7f7f7f7f7f7f7full;
+  return ~(((x & kLow7) + kLow7) | x | kLow7);
+}
+
+// The first occurrence of text in line at or after from, or npos. Lines and
+// texts are short, and the C library that ships with Windows (and Wine's) looks
+// for a byte one at a time behind a call: a loop in place does better, looking
+// at eight places at a time for the text's first and last bytes together, which
+// leaves few places to compare.
+size_t Find(TView line, TView text, size_t from = 0) {
+  if (text.empty()) return from <= line.size() ? from : TView::npos;
+  if (text.size() > line.size()) return TView::npos;
+  const char* data = line.data();
+  const size_t n = text.size();
+  const size_t ends = line.size() - n + 1;  // places where text fits
+  size_t at = from;
+#if !defined(__BYTE_ORDER__) || __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  constexpr uint64_t kOnes = 0x0101010101010101ull;
+  const uint64_t first = kOnes * static_cast<unsigned char>(text[0]);
+  const uint64_t last = kOnes * static_cast<unsigned char>(text[n - 1]);
+  for (; at + 8 <= ends; at += 8) {
+    uint64_t places =
+        ZeroBytes(Load8(data + at) ^ first) & ZeroBytes(Load8(data + at + n - 1) ^ last);
+    for (; places != 0; places &= places - 1) {
+      size_t place = at + static_cast<size_t>(__builtin_ctzll(places)) / 8;
+      if (SameBytes(data + place, text.data(), n)) return place;
+    }
+  }
+#endif
+  for (; at < ends; ++at)
+    if (data[at] == text[0] && SameBytes(data + at, text.data(), n)) return at;
+  return TView::npos;
+}
+
+bool StartsWith(TView line, TView text) {
+  if (text.size() > line.size()) return false;
+  for (size_t i = 0; i < text.size(); ++i)
+    if (line[i] != text[i]) return false;
+  return true;
+}
+
 // The string operations of the rules, on views. Positions count from 1.
 bool Has(TView line, TView text) {
-  return line.find(text) != TView::npos;
+  return Find(line, text) != TView::npos;
 }
 
 // Position of the first occurrence of text, 0 when there is none.
 int Pos(TView text, TView line) {
-  size_t at = line.find(text);
+  size_t at = Find(line, text);
   return at == TView::npos ? 0 : static_cast<int>(at) + 1;
 }
 
@@ -47,18 +102,29 @@ std::string BlanksToUnderscores(TView s) {
 
 // The first word of the list that the line contains decides; -1 when none.
 template <size_t N>
-int FirstWordIn(TView line, const char* const (&words)[N]) {
+int FirstWordIn(TView line, const TView (&words)[N]) {
   for (size_t i = 0; i < N; ++i)
     if (Has(line, words[i])) return static_cast<int>(i);
   return -1;
 }
 
-const char* const kRealismWords[] = {"arcade", "intermediate realism", "simulation"};
-const char* const kTrackDigits[] = {"1", "2", "3", "4", "5", "6", "7", "8"};
-const char* const kRaceTypeWords[] = {"sprint", "short", "long", "insane"};
-const char* const kAIWords[] = {"easy ai", "intermediate ai", "hard ai"};
-const char* const kDamageWords[] = {"damage off", "damage on"};
-const char* const kReverseWords[] = {"forward", "reversed"};
+constexpr TView kRealismWords[] = {"arcade", "intermediate realism", "simulation"};
+constexpr TView kRaceTypeWords[] = {"sprint", "short", "long", "insane"};
+constexpr TView kAIWords[] = {"easy ai", "intermediate ai", "hard ai"};
+constexpr TView kDamageWords[] = {"damage off", "damage on"};
+constexpr TView kReverseWords[] = {"forward", "reversed"};
+
+// The digits 1 to 8 are tried in this order anywhere in the line, and the first
+// found decides: that is the lowest of them that the line holds, which one look
+// at each byte finds. The track index, or -1.
+int TrackInLine(TView line) {
+  unsigned digits = 0;
+  for (char c : line) {
+    unsigned d = static_cast<unsigned>(c - '1');
+    if (d < 8) digits |= 1u << d;
+  }
+  return digits == 0 ? -1 : __builtin_ctz(digits);
+}
 
 constexpr TView kUserConnected = "Server: User Connected:";
 constexpr TView kLatencyFor = "latency for";
@@ -66,8 +132,10 @@ constexpr TView kLatencyFor = "latency for";
 }  // namespace
 
 int SlotRow(TView line, int at) {
-  int32_t digit = 0;
-  if (!TryStrToInt(std::string(Copy(line, at, 1)), digit)) return -1;
+  // The integer conversion takes one character only when it is a decimal digit.
+  TView slot = Copy(line, at, 1);
+  if (slot.empty() || slot[0] < '0' || slot[0] > '9') return -1;
+  int digit = slot[0] - '0';
   return digit < TRaceBoard::kDriverRows ? digit : -1;
 }
 
@@ -121,22 +189,40 @@ void TLineRules::ServerCreated(TView& line) {
 }
 
 // Settings changed by the server's chat commands; none of these cuts the line.
+// Each trigger is "chat: Changing " and the setting's name, so the line holds a
+// trigger exactly when one of its "chat: Changing " is followed by the name.
 void TLineRules::SettingChanged(TView line) {
+  constexpr TView kChanging = "chat: Changing ";
+  enum : unsigned {
+    kRealism = 1,
+    kTrack = 2,
+    kRaceType = 4,
+    kAI = 8,
+    kAICount = 16,
+    kDamage = 32,
+    kReverse = 64
+  };
+  static const struct {
+    TView Name;
+    unsigned Bit;
+  } kSettings[] = {{"realism to", kRealism}, {"track", kTrack},          {"race_type", kRaceType},
+                   {"ai_strength", kAI},     {"ai car count", kAICount}, {"damage_on", kDamage},
+                   {"is_reversed", kReverse}};
+  unsigned named = 0;
+  for (size_t at = Find(line, kChanging); at != TView::npos; at = Find(line, kChanging, at + 1)) {
+    TView rest = line.substr(at + kChanging.size());
+    for (const auto& setting : kSettings)
+      if (StartsWith(rest, setting.Name)) named |= setting.Bit;
+  }
   int i;
-  if (Has(line, "chat: Changing realism to") && (i = FirstWordIn(line, kRealismWords)) >= 0)
+  if ((named & kRealism) && (i = FirstWordIn(line, kRealismWords)) >= 0)
     Session_.CurrentRealism = i;
-  if (Has(line, "chat: Changing track") && (i = FirstWordIn(line, kTrackDigits)) >= 0)
-    Board_.SelectTrack(i, Session_.TrackNames);
-  if (Has(line, "chat: Changing race_type") && (i = FirstWordIn(line, kRaceTypeWords)) >= 0)
-    Board_.SetRaceLength(i);
-  if (Has(line, "chat: Changing ai_strength") && (i = FirstWordIn(line, kAIWords)) >= 0)
-    Board_.SetAIStrength(i);
-  if (Has(line, "chat: Changing ai car count"))
-    Board_.AICount = std::string(line.substr(line.size() - 1));
-  if (Has(line, "chat: Changing damage_on") && (i = FirstWordIn(line, kDamageWords)) >= 0)
-    Board_.Damage = i == 1;
-  if (Has(line, "chat: Changing is_reversed") && (i = FirstWordIn(line, kReverseWords)) >= 0)
-    Board_.Reverse = i == 1;
+  if ((named & kTrack) && (i = TrackInLine(line)) >= 0) Board_.SelectTrack(i, Session_.TrackNames);
+  if ((named & kRaceType) && (i = FirstWordIn(line, kRaceTypeWords)) >= 0) Board_.SetRaceLength(i);
+  if ((named & kAI) && (i = FirstWordIn(line, kAIWords)) >= 0) Board_.SetAIStrength(i);
+  if (named & kAICount) Board_.AICount.assign(line.substr(line.size() - 1));
+  if ((named & kDamage) && (i = FirstWordIn(line, kDamageWords)) >= 0) Board_.Damage = i == 1;
+  if ((named & kReverse) && (i = FirstWordIn(line, kReverseWords)) >= 0) Board_.Reverse = i == 1;
 }
 
 // A player joined. The trigger's length is cut from the front of the line
@@ -148,15 +234,22 @@ void TLineRules::UserConnected(TView& line) {
   int row = SlotRow(line, paren + 1);
   if (row < 0) return;
   TDriverRow& driver = Board_.Drivers[static_cast<size_t>(row)];
-  driver.Slot = std::string(Copy(line, paren + 1, 1));
-  driver.Name = std::string(Trim(Copy(line, 1, paren - 2)));
-  driver.Address = std::string(Trim(Copy(line, Pos("@", line) + 2, 16)));
+  // Assigned in place: a row that is filled again keeps the room its texts had.
+  driver.Slot.assign(Copy(line, paren + 1, 1));
+  driver.Name.assign(Trim(Copy(line, 1, paren - 2)));
+  driver.Address.assign(Trim(Copy(line, Pos("@", line) + 2, 16)));
 }
 
 // A player left; the slot character sits at digitAt.
 void TLineRules::ClearRow(TView line, int digitAt) {
   int row = SlotRow(line, digitAt);
-  if (row >= 0) Board_.Drivers[static_cast<size_t>(row)] = TDriverRow();
+  if (row < 0) return;
+  TDriverRow& driver = Board_.Drivers[static_cast<size_t>(row)];
+  // Emptied in place, keeping the room for the next player in the slot.
+  driver.Slot.clear();
+  driver.Name.clear();
+  driver.Address.clear();
+  driver.Latency.clear();
 }
 
 namespace {
@@ -169,15 +262,6 @@ bool SameText(const std::string& a, TView b) {
   return true;
 }
 
-// Position of " is " (from 1), 0 when there is none; a plain loop over the
-// short rest of a latency line.
-int PosOfIs(TView line) {
-  for (size_t i = 0; i + 4 <= line.size(); ++i)
-    if (line[i] == ' ' && line[i + 1] == 'i' && line[i + 2] == 's' && line[i + 3] == ' ')
-      return static_cast<int>(i) + 1;
-  return 0;
-}
-
 }  // namespace
 
 // "latency for NAME is N". The line is cut by the trigger's length, the name is
@@ -186,7 +270,7 @@ int PosOfIs(TView line) {
 // of the untrimmed line).
 void TLineRules::LatencyReported(TView line) {
   DeleteFront(line, static_cast<int>(kLatencyFor.size()));
-  TView name = Trim(Copy(line, 1, PosOfIs(line) - 1));
+  TView name = Trim(Copy(line, 1, Pos(" is ", line) - 1));
   int row = -1;
   for (int r = 0; r < TRaceBoard::kDriverRows && row < 0; ++r)
     if (SameText(Board_.Drivers[static_cast<size_t>(r)].Name, name)) row = r;

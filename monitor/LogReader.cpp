@@ -12,7 +12,13 @@ TLogReader::TLogReader(TLogFile& file, size_t bufferBytes, size_t maxLineBytes)
       MaxLineBytes_(maxLineBytes),
       Capacity_(std::max<size_t>(bufferBytes, 2)),
       // Left uninitialised: only bytes read from the file are ever looked at.
-      Storage_(new char[Capacity_]) {}
+      Storage_{std::unique_ptr<char[]>(new char[Capacity_])},
+      CrMarks_(Capacity_ / 64 + 1) {}
+
+void TLogReader::UseBuffers(int count) {
+  for (; Buffers_ < count && Buffers_ < kMaxBuffers; ++Buffers_)
+    Storage_[Buffers_].reset(new char[Capacity_]);
+}
 
 size_t TLogReader::BufferFor(int64_t bytes) {
   constexpr size_t kSmallest = 4096;
@@ -36,43 +42,51 @@ int64_t TLogReader::ReadLogLine(std::string& line) {
 }
 
 size_t TLogReader::Fill() {
-  if (Begin_ > 0) {
-    std::memmove(Storage_.get(), Storage_.get() + Begin_, End_ - Begin_);
+  if (Buffers_ > 1) {
+    // The lines taken from the buffer being left stay where they are.
+    int next = (Current_ + 1) % Buffers_;
+    std::memcpy(Storage_[next].get(), Buffer() + Begin_, End_ - Begin_);
+    Current_ = next;
+    End_ -= Begin_;
+    Begin_ = 0;
+  } else if (Begin_ > 0) {
+    std::memmove(Buffer(), Buffer() + Begin_, End_ - Begin_);
     End_ -= Begin_;
     Begin_ = 0;
   }
   if (End_ == Capacity_) {
     // One line fills the whole buffer. A CR as its last byte must stay: whether
     // it ends the line depends on the byte after it.
-    Spill(Storage_[End_ - 1] == kCr ? End_ - 1 : End_);
+    Spill(Buffer()[End_ - 1] == kCr ? End_ - 1 : End_);
   }
-  size_t n = File_.Read(Storage_.get() + End_, Capacity_ - End_);
+  size_t n = File_.Read(Buffer() + End_, Capacity_ - End_);
   End_ += n;
   AtEnd_ = n == 0;
-  Scanner_.Scan(Storage_.get(), Storage_.get() + End_, Hits_);
+  Marked_ = Scanner_.Scan(Buffer(), Buffer() + End_, Hits_, CrMarks_.data());
   NextHit_ = 0;
   return n;
 }
 
 void TLogReader::Spill(size_t bytes) {
   size_t keep = std::min(bytes, MaxLineBytes_ - std::min(MaxLineBytes_, SpilledText_.size()));
-  SpilledText_.append(Storage_.get(), keep);
+  SpilledText_.append(Buffer(), keep);
   SpilledCount_ += static_cast<int64_t>(bytes);
   Spilled_ = true;
-  std::memmove(Storage_.get(), Storage_.get() + bytes, End_ - bytes);
+  std::memmove(Buffer(), Buffer() + bytes, End_ - bytes);
   End_ -= bytes;
 }
 
 // Ends the line at end (exclusive) and goes on at next.
 void TLogReader::Cut(std::string_view& line, size_t end, size_t next, int64_t& count) {
-  const char* text = Storage_.get() + Begin_;
+  const char* text = Buffer() + Begin_;
   size_t length = end - Begin_;
   if (Spilled_) {
     SpilledText_.append(
         text, std::min(length, MaxLineBytes_ - std::min(MaxLineBytes_, SpilledText_.size())));
-    LongLine_.swap(SpilledText_);
+    std::string& longLine = LongLines_[Current_];
+    longLine.swap(SpilledText_);
     SpilledText_.clear();
-    line = LongLine_;
+    line = longLine;
     count = SpilledCount_ + static_cast<int64_t>(next - Begin_);
     SpilledCount_ = 0;
     Spilled_ = false;
@@ -83,14 +97,26 @@ void TLogReader::Cut(std::string_view& line, size_t end, size_t next, int64_t& c
   Begin_ = next;
 }
 
-// The first CR at or after from, or End_. Log lines are short: eight bytes at
-// a time find the end of most of them before a library call would have started.
+// The first CR at or after from, or End_: from the marks the trigger-word
+// search left where it could, past them eight bytes at a time (log lines are
+// short: that finds the end of most of them before a library call would have
+// started).
 size_t TLogReader::FindCr(size_t from) const {
   constexpr uint64_t kOnes = 0x0101010101010101ull;
   constexpr uint64_t kHighs = 0x8080808080808080ull;
   constexpr uint64_t kCrs = kOnes * static_cast<unsigned char>(kCr);
-  const char* base = Storage_.get();
+  const char* base = Buffer();
   size_t at = from;
+  if (at < Marked_) {
+    size_t word = at / 64;
+    uint64_t bits = CrMarks_[word] & (~0ull << (at % 64));
+    for (;;) {
+      if (bits != 0) return word * 64 + static_cast<size_t>(__builtin_ctzll(bits));
+      if (++word == Marked_ / 64) break;
+      bits = CrMarks_[word];
+    }
+    at = Marked_;
+  }
   for (; at + 8 <= End_; at += 8) {
     uint64_t bytes;
     std::memcpy(&bytes, base + at, sizeof bytes);
@@ -113,7 +139,7 @@ size_t TLogReader::FindCr(size_t from) const {
 }
 
 bool TLogReader::TakeLine(std::string_view& line, int64_t& count) {
-  const char* base = Storage_.get();
+  const char* base = Buffer();
   const void* cr = std::memchr(base + Begin_, kCr, End_ - Begin_);
   if (cr != nullptr) {
     size_t at = static_cast<size_t>(static_cast<const char*>(cr) - base);
@@ -134,9 +160,21 @@ bool TLogReader::TakeLine(std::string_view& line, int64_t& count) {
 // and from <= at. When at is the byte dropped after a CR, the start of the line
 // after it (at + 1).
 size_t TLogReader::LineStartOf(size_t from, size_t at) const {
-  const char* base = Storage_.get();
+  const char* base = Buffer();
+  // Most words open their line, right after a CR LF that follows no CR.
+  if (at >= from + 2 && base[at - 1] != kCr && base[at - 2] == kCr &&
+      (at - 2 == from || base[at - 3] != kCr))
+    return at;
   size_t past = at;
-  while (past > from && base[past - 1] != kCr) --past;
+  while (past > from && past > Marked_ && base[past - 1] != kCr) --past;
+  if (past > from && base[past - 1] != kCr) {
+    // The last CR before past from the marks, or none from the line at from on.
+    size_t word = (past - 1) / 64;
+    uint64_t bits = CrMarks_[word] & (~0ull >> (63 - (past - 1) % 64));
+    while (bits == 0 && word > from / 64) bits = CrMarks_[--word];
+    past = bits == 0 ? from : word * 64 + 64 - static_cast<size_t>(__builtin_clzll(bits));
+    if (past < from) past = from;
+  }
   if (past == from) return from;
   size_t cr = past - 1;
   // In a run of CRs the first ends a line, the second is dropped, the third ends
@@ -176,8 +214,9 @@ bool TLogReader::TakeRuleLine(std::string_view& line, unsigned& words, int64_t& 
     consumed += static_cast<int64_t>(start - Begin_);
     Begin_ = start;
     if (start > hit) continue;  // the word began with a dropped byte
-    // No CR lies between the line's start and the word, nor inside the word.
-    size_t end = FindCr(hit);
+    // No CR lies between the line's start and the word, nor inside the word,
+    // which is at least kShortestWord bytes long.
+    size_t end = FindCr(hit + kShortestWord);
     size_t next = end + 2;
     if (end == End_ || end + 1 == End_) {
       if (!AtEnd_) return false;

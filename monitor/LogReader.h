@@ -36,6 +36,14 @@ class TLogReader {
   // whole all the same).
   static size_t BufferFor(int64_t bytes);
 
+  // The most buffers that UseBuffers gives.
+  static constexpr int kMaxBuffers = 8;
+  // From now on every Fill reads into the next of count buffers in turn, so
+  // that the lines taken after one Fill stay valid through the count - 1 Fills
+  // after it (and their takes): a second thread may still apply them while this
+  // one reads on.
+  void UseBuffers(int count);
+
   // The next line, reading the file as needed; returns the bytes consumed, 0 at
   // the end of the file (line is then empty).
   int64_t ReadLogLine(std::string& line);
@@ -63,11 +71,14 @@ class TLogReader {
   size_t SettledEnd() const;
   void Spill(size_t bytes);
   void Cut(std::string_view& line, size_t end, size_t next, int64_t& count);
+  char* Buffer() const { return Storage_[Current_].get(); }
 
   TLogFile& File_;
   const size_t MaxLineBytes_;
   const size_t Capacity_;
-  std::unique_ptr<char[]> Storage_;
+  std::unique_ptr<char[]> Storage_[kMaxBuffers];  // the first only, without UseBuffers
+  int Buffers_ = 1;
+  int Current_ = 0;   // the buffer of the last Fill
   size_t Begin_ = 0;  // first byte not yet taken; always the start of a line
   size_t End_ = 0;    // end of the buffered bytes
   bool AtEnd_ = false;
@@ -75,8 +86,12 @@ class TLogReader {
   bool Spilled_ = false;
   std::string SpilledText_;
   int64_t SpilledCount_ = 0;
-  std::string LongLine_;  // the last line taken that had spilled
+  // The last line taken from each buffer that had spilled.
+  std::string LongLines_[kMaxBuffers];
   TTriggerScanner Scanner_;
   std::vector<TWordHit> Hits_;  // trigger words in [Begin_, End_) at the last Fill
+  // The CRs of the buffer's first Marked_ bytes at the last Fill, a bit each.
+  std::vector<uint64_t> CrMarks_;
+  size_t Marked_ = 0;
   size_t NextHit_ = 0;
 };

@@ -188,11 +188,16 @@ bool TTLog::ReadLog() {
   return send;
 }
 
-// From offset to the end of the file.
+// From offset to the end of the file. A long read (the first pass over a history) is read a
+// buffer ahead on a second thread; a few new lines are not worth starting one.
 void TTLog::ReadLines(int64_t offset, int64_t size) {
+  constexpr int64_t kReadAheadFrom = 4 * static_cast<int64_t>(TLogReader::kBufferBytes);
   if (offset != 0) File_->Seek(offset);
   TLogReader reader(*File_, TLogReader::BufferFor(size - offset));
-  ReadNewLines(reader, Session_, Board_, Caption_);
+  if (size - offset >= kReadAheadFrom)
+    ReadNewLinesAhead(reader, Session_, Board_, Caption_);
+  else
+    ReadNewLines(reader, Session_, Board_, Caption_);
 }
 
 // Connects when the chat connection is down; the connect signs on before it

@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "monitor/LineRules.h"
+#include "monitor/ReadAhead.h"
 
 void ReadNewLines(TLogReader& reader, TSession& session, TRaceBoard& board, TPassCaption& caption) {
   std::string_view line;
@@ -18,5 +19,24 @@ void ReadNewLines(TLogReader& reader, TSession& session, TRaceBoard& board, TPas
       if (rules.TakeCaption(caption.Text)) caption.Pending = true;
     }
     if (read == 0 && reader.Drained()) return;
+  }
+}
+
+void ReadNewLinesAhead(TLogReader& reader, TSession& session, TRaceBoard& board,
+                       TPassCaption& caption) {
+  TReadAhead ahead(reader);
+  for (;;) {
+    const TRuleBatch& batch = ahead.Next();
+    {
+      std::lock_guard<std::mutex> lock(session.StateLock);
+      TLineRules rules(board, session);
+      for (const TRuleLine& line : batch.Lines) rules.Apply(line.Text, line.Words);
+      // As above: a read that fails leaves ReadOffset where the last whole
+      // buffer put it.
+      if (!batch.Error) session.ReadOffset += batch.Consumed;
+      if (rules.TakeCaption(caption.Text)) caption.Pending = true;
+    }
+    if (batch.Error) std::rethrow_exception(batch.Error);
+    if (batch.Last) return;
   }
 }

@@ -22,3 +22,9 @@ struct TPassCaption {
 // the board and ReadOffset as they were after the last whole buffer.
 // Throws EFileError when the file cannot be read.
 void ReadNewLines(TLogReader& reader, TSession& session, TRaceBoard& board, TPassCaption& caption);
+
+// The same, with the file read and cut into lines on a second thread a few
+// buffers ahead of the rules, which still run here in the lines' order. For a long read
+// (a first pass over a history), where the two halves of the work overlap.
+void ReadNewLinesAhead(TLogReader& reader, TSession& session, TRaceBoard& board,
+                       TPassCaption& caption);

@@ -1,167 +1,362 @@
 #include "monitor/TriggerWords.h"
 
-#include <algorithm>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <immintrin.h>
+#endif
 
 namespace {
 
 struct TWordEntry {
   const char* Text;
   size_t Length;
-  // Offset of the 11-byte window used for skipping, chosen on a long log
-  // written by tools/gamelog as the one that lets the scan move furthest.
-  int Window;
   unsigned Bit;
 };
 
 constexpr TWordEntry kWords[] = {
-    {"Server: SYNC: 2way:", 19, 0, kWordSync},
-    {"Server: Singleton player reset.", 31, 3, kWordSingleton},
-    {"created, running...", 19, 7, kWordCreated},
-    {"chat: Changing ", 15, 1, kWordChanging},
-    {"Server: User", 12, 0, kWordUser},
-    {"Server: Disconnecting", 21, 1, kWordDisconnecting},
-    {"latency for", 11, 0, kWordLatency},
+    {"Server: SYNC: 2way:", 19, kWordSync},
+    {"Server: Singleton player reset.", 31, kWordSingleton},
+    {"created, running...", 19, kWordCreated},
+    {"chat: Changing ", 15, kWordChanging},
+    {"Server: User", 12, kWordUser},
+    {"Server: Disconnecting", 21, kWordDisconnecting},
+    {"latency for", 11, kWordLatency},
 };
-constexpr int kWordCount = static_cast<int>(sizeof kWords / sizeof kWords[0]);
-static_assert(kWordCount <= 8, "one bit per word in a byte");
+constexpr size_t kShortest = kShortestWord;
 
-}  // namespace
+// A word can start where the byte there is its first and the byte kAnchorAt
+// further is its seventh. In a game server's log most lines hold neither pair.
+constexpr size_t kAnchorAt = 6;
+struct TAnchor {
+  char First;
+  char Later;
+};
+constexpr TAnchor kAnchors[] = {{'S', ':'}, {'c', 'C'}, {'c', 'd'}, {'l', 'y'}};
 
-uint64_t TTriggerScanner::Load8(const char* at) {
+// Every word is also at least kShortest bytes long: a byte beyond the anchor
+// sorts the words (below), and they are compared eight bytes at a time.
+constexpr bool WordsFitTheSearch() {
+  for (const TWordEntry& word : kWords) {
+    if (word.Length < kShortest) return false;
+    bool found = false;
+    for (const TAnchor& anchor : kAnchors)
+      found = found || (word.Text[0] == anchor.First && word.Text[kAnchorAt] == anchor.Later);
+    if (!found) return false;
+  }
+  return true;
+}
+static_assert(WordsFitTheSearch(), "a word that the search cannot find");
+
+uint64_t Load8(const char* at) {
   uint64_t bytes;
   std::memcpy(&bytes, at, sizeof bytes);
   return bytes;
 }
 
-unsigned TTriggerScanner::Hash(const char* windowEnd) {
-  uint16_t pair;
-  std::memcpy(&pair, windowEnd - 1, sizeof pair);
-  return (pair ^ (pair >> 4)) & (kTableSize - 1);
+// n >= 8: eight bytes at a time, the last eight overlapping the ones before.
+bool SameBytes(const char* a, const char* b, size_t n) {
+  for (size_t i = 0; i + 8 < n; i += 8)
+    if (Load8(a + i) != Load8(b + i)) return false;
+  return Load8(a + n - 8) == Load8(b + n - 8);
 }
 
-TTriggerScanner::TTriggerScanner() {
-  static_assert(kWordCount == kWordTotal, "every word has its head and tail");
-  std::memset(Shift_, kWindow - 1, sizeof Shift_);
-  std::memset(Ends_, 0, sizeof Ends_);
-  for (int w = 0; w < kWordCount; ++w) {
-    Heads_[w] = Load8(kWords[w].Text);
-    Tails_[w] = Load8(kWords[w].Text + kWords[w].Length - 8);
-    const char* window = kWords[w].Text + kWords[w].Window;
-    for (int q = 1; q < kWindow; ++q) {
-      unsigned h = Hash(window + q);
-      uint8_t shift = static_cast<uint8_t>(kWindow - 1 - q);
-      Shift_[h] = std::min(Shift_[h], shift);
-      if (shift == 0) Ends_[h] = static_cast<uint8_t>(Ends_[h] | (1u << w));
+constexpr int kWordCount = static_cast<int>(sizeof kWords / sizeof kWords[0]);
+
+// The words sorted by their ninth byte (every word has one), told apart by its
+// low five bits: past an anchor, one table look-up leaves one word to compare,
+// or none ("Server: Tick" is no word's start), two for "Server: S".
+struct TByNinth {
+  static constexpr size_t kAt = 8;
+  uint8_t Words[32] = {};
+  TByNinth() {
+    for (int w = 0; w < kWordCount; ++w)
+      Words[Slot(kWords[w].Text)] |= static_cast<uint8_t>(1u << w);
+  }
+  static size_t Slot(const char* at) { return static_cast<unsigned char>(at[kAt]) & 31u; }
+};
+const TByNinth kByNinth;
+
+// The word that starts at at and ends by end, or 0. No two words start alike
+// for the length of the shorter one, so one word at most starts at a place.
+unsigned WordAt(const char* at, const char* end) {
+  size_t left = static_cast<size_t>(end - at);
+  if (left < kShortest) return 0;
+  for (unsigned words = kByNinth.Words[TByNinth::Slot(at)]; words != 0; words &= words - 1) {
+    const TWordEntry& word = kWords[__builtin_ctz(words)];
+    if (left >= word.Length && SameBytes(at, word.Text, word.Length)) return word.Bit;
+  }
+  return 0;
+}
+
+void Verify(const char* begin, const char* end, const char* at, std::vector<TWordHit>& hits) {
+  if (unsigned word = WordAt(at, end)) hits.push_back({static_cast<uint32_t>(at - begin), word});
+}
+
+static_assert(sizeof kAnchors / sizeof kAnchors[0] == 4, "the filters test four anchors");
+
+#if defined(__SSE2__)
+using TFlags = unsigned;
+
+// The words as sixteen-byte patterns, one slot each, the slot chosen by the
+// ninth and tenth bytes: a candidate is checked with two compares and no branch
+// on whether it is a word (about half of the candidates are not, at random).
+class TPatterns {
+ public:
+  // What WordAt needs past at.
+  static constexpr size_t kReach = 32;
+
+  TPatterns() {
+    for (const TWordEntry& word : kWords) {
+      TPattern& p = Slots_[Slot(word.Text)];
+      char head[16] = {}, tail[16] = {};
+      size_t headLength = word.Length < 16 ? word.Length : 16;
+      std::memcpy(head, word.Text, headLength);
+      p.Head = _mm_loadu_si128(reinterpret_cast<const __m128i*>(head));
+      p.HeadMask = (1u << headLength) - 1;
+      if (word.Length > 16) {
+        p.TailAt = word.Length - 16;
+        std::memcpy(tail, word.Text + p.TailAt, 16);
+        p.TailMask = 0xffff;
+      }
+      p.Tail = _mm_loadu_si128(reinterpret_cast<const __m128i*>(tail));
+      p.Bit = word.Bit;
     }
   }
-}
-
-void TTriggerScanner::Verify(const char* begin, const char* end, const char* windowEnd,
-                             std::vector<TWordHit>& hits) const {
-  unsigned candidates = Ends_[Hash(windowEnd)];
-  const char* window = windowEnd - (kWindow - 1);
-  while (candidates != 0) {
-    int w = 0;
-    while (!(candidates & (1u << w))) ++w;
-    candidates &= candidates - 1;
-    const TWordEntry& word = kWords[w];
-    if (window - begin < word.Window) continue;
-    const char* start = window - word.Window;
-    if (static_cast<size_t>(end - start) < word.Length) continue;
-    // Every word is at least 8 bytes long: its first and last eight bytes,
-    // which overlap for the short ones, and the middle of the long ones.
-    if (Load8(start) != Heads_[w] || Load8(start + word.Length - 8) != Tails_[w]) continue;
-    if (word.Length > 16 && std::memcmp(start + 8, word.Text + 8, word.Length - 16) != 0) continue;
-    hits.push_back({static_cast<uint32_t>(start - begin), word.Bit});
+  // The word that starts at at, or 0; kReach bytes from at must be readable.
+  unsigned WordAt(const char* at) const {
+    const TPattern& p = Slots_[Slot(at)];
+    unsigned head = static_cast<unsigned>(_mm_movemask_epi8(
+        _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)), p.Head)));
+    unsigned tail = static_cast<unsigned>(_mm_movemask_epi8(
+        _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at + p.TailAt)), p.Tail)));
+    // Arithmetic, not a condition: the compiler would otherwise branch on it.
+    unsigned missed = ((head & p.HeadMask) ^ p.HeadMask) | ((tail & p.TailMask) ^ p.TailMask);
+    return p.Bit & (0u - static_cast<unsigned>(missed == 0));
   }
-}
+  static constexpr size_t Slot(const char* at) {
+    return (static_cast<unsigned char>(at[8]) + (static_cast<unsigned char>(at[9]) >> 5)) & 15u;
+  }
 
-void TTriggerScanner::ScanLane(const char* begin, const char* end, const char* from, const char* to,
-                               std::vector<TWordHit>& hits) const {
-  for (const char* e = from; e < to;) {
-    unsigned shift = Shift_[Hash(e)];
-    if (shift != 0) {
-      e += shift;
-      continue;
+ private:
+  struct TPattern {
+    __m128i Head, Tail;
+    unsigned HeadMask = 0, TailMask = 0;  // the bytes that must match
+    size_t TailAt = 0;
+    unsigned Bit = 0;  // 0: no word has this slot
+  };
+  TPattern Slots_[16];
+};
+
+constexpr bool EveryWordHasASlotOfItsOwn() {
+  for (int a = 0; a < kWordCount; ++a)
+    for (int b = a + 1; b < kWordCount; ++b)
+      if (TPatterns::Slot(kWords[a].Text) == TPatterns::Slot(kWords[b].Text)) return false;
+  return true;
+}
+static_assert(EveryWordHasASlotOfItsOwn(), "two words share a pattern slot");
+const TPatterns kPatterns;
+
+// Bit i of Candidates(block) is set when position i of the block may start a word.
+class TFilter {
+ public:
+  TFilter() {
+    for (int i = 0; i < 4; ++i) {
+      First_[i] = _mm_set1_epi8(kAnchors[i].First);
+      Later_[i] = _mm_set1_epi8(kAnchors[i].Later);
     }
-    Verify(begin, end, e, hits);
-    ++e;
+  }
+  TFlags Candidates(const char* block) const {
+    __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block));
+    __m128i later = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + kAnchorAt));
+    __m128i a = _mm_and_si128(_mm_cmpeq_epi8(first, First_[0]), _mm_cmpeq_epi8(later, Later_[0]));
+    __m128i b = _mm_and_si128(_mm_cmpeq_epi8(first, First_[1]), _mm_cmpeq_epi8(later, Later_[1]));
+    __m128i c = _mm_and_si128(_mm_cmpeq_epi8(first, First_[2]), _mm_cmpeq_epi8(later, Later_[2]));
+    __m128i d = _mm_and_si128(_mm_cmpeq_epi8(first, First_[3]), _mm_cmpeq_epi8(later, Later_[3]));
+    return static_cast<TFlags>(
+        _mm_movemask_epi8(_mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, d))));
+  }
+  // Bit i set when position i of the block holds a CR.
+  TFlags Crs(const char* block) const {
+    __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block));
+    return static_cast<TFlags>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\r'))));
+  }
+
+ private:
+  __m128i First_[4];
+  __m128i Later_[4];
+};
+
+// Sixty-four positions make a group. For each group of a run of them, the
+// positions that may start a word and those that hold a CR, a bit each.
+constexpr size_t kGroup = 64;
+using TMarkGroups = void (*)(const char* at, size_t groups, uint64_t* candidates, uint64_t* crs);
+
+void MarkGroupsSse2(const char* at, size_t groups, uint64_t* candidates, uint64_t* crs) {
+  const TFilter filter;
+  for (size_t g = 0; g < groups; ++g, at += kGroup) {
+    candidates[g] = filter.Candidates(at) | uint64_t{filter.Candidates(at + 16)} << 16 |
+                    uint64_t{filter.Candidates(at + 32)} << 32 |
+                    uint64_t{filter.Candidates(at + 48)} << 48;
+    crs[g] = filter.Crs(at) | uint64_t{filter.Crs(at + 16)} << 16 |
+             uint64_t{filter.Crs(at + 32)} << 32 | uint64_t{filter.Crs(at + 48)} << 48;
   }
 }
 
-void TTriggerScanner::Scan(const char* begin, const char* end, std::vector<TWordHit>& hits) {
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+// The same, thirty-two positions at a time, for the processors that can: the
+// one function compiled for them, called only after asking the processor.
+__attribute__((target("avx2"))) void MarkGroupsAvx2(const char* at, size_t groups,
+                                                    uint64_t* candidates, uint64_t* crs) {
+  __m256i firsts[4], laters[4];
+  for (int i = 0; i < 4; ++i) {
+    firsts[i] = _mm256_set1_epi8(kAnchors[i].First);
+    laters[i] = _mm256_set1_epi8(kAnchors[i].Later);
+  }
+  const __m256i cr = _mm256_set1_epi8('\r');
+  for (size_t g = 0; g < groups; ++g, at += kGroup) {
+    uint64_t found[2], ends[2];
+    for (int half = 0; half < 2; ++half) {
+      const char* block = at + 32 * half;
+      __m256i first = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(block));
+      __m256i later = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(block + kAnchorAt));
+      __m256i any = _mm256_setzero_si256();
+      for (int i = 0; i < 4; ++i)
+        any = _mm256_or_si256(any, _mm256_and_si256(_mm256_cmpeq_epi8(first, firsts[i]),
+                                                    _mm256_cmpeq_epi8(later, laters[i])));
+      found[half] = static_cast<uint32_t>(_mm256_movemask_epi8(any));
+      ends[half] = static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(first, cr)));
+    }
+    candidates[g] = found[0] | found[1] << 32;
+    crs[g] = ends[0] | ends[1] << 32;
+  }
+}
+
+TMarkGroups ChooseMarkGroups() {
+  __builtin_cpu_init();  // static initialisers may run before the library's own
+  return __builtin_cpu_supports("avx2") ? MarkGroupsAvx2 : MarkGroupsSse2;
+}
+#else
+TMarkGroups ChooseMarkGroups() {
+  return MarkGroupsSse2;
+}
+#endif
+const TMarkGroups kMarkGroups = ChooseMarkGroups();
+
+#else
+constexpr size_t kStep = 8;
+using TFlags = uint64_t;
+
+// The top bit of each zero byte of x, and no other bit.
+uint64_t ZeroBytes(uint64_t x) {
+  constexpr uint64_t kLow7 = 0x7f7f7f7f7f7f7f7full;
+  return ~(((x & kLow7) + kLow7) | x | kLow7);
+}
+
+// The top bit of byte i of Candidates(block) is set when position i of the
+// block may start a word.
+class TFilter {
+ public:
+  TFilter() {
+    constexpr uint64_t kOnes = 0x0101010101010101ull;
+    for (int i = 0; i < 4; ++i) {
+      First_[i] = kOnes * static_cast<unsigned char>(kAnchors[i].First);
+      Later_[i] = kOnes * static_cast<unsigned char>(kAnchors[i].Later);
+    }
+  }
+  TFlags Candidates(const char* block) const {
+    uint64_t first = Load8(block), later = Load8(block + kAnchorAt);
+    return (ZeroBytes(first ^ First_[0]) & ZeroBytes(later ^ Later_[0])) |
+           (ZeroBytes(first ^ First_[1]) & ZeroBytes(later ^ Later_[1])) |
+           (ZeroBytes(first ^ First_[2]) & ZeroBytes(later ^ Later_[2])) |
+           (ZeroBytes(first ^ First_[3]) & ZeroBytes(later ^ Later_[3]));
+  }
+
+ private:
+  uint64_t First_[4];
+  uint64_t Later_[4];
+};
+
+size_t TakeLowest(TFlags& flags) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+  size_t index = static_cast<size_t>(__builtin_clzll(flags)) / 8;
+  flags &= ~(0x8000000000000000ull >> (index * 8));
+#else
+  size_t index = static_cast<size_t>(__builtin_ctzll(flags)) / 8;
+  flags &= flags - 1;
+#endif
+  return index;
+}
+#endif
+
+}  // namespace
+
+size_t TTriggerScanner::Scan(const char* begin, const char* end, std::vector<TWordHit>& hits,
+                             uint64_t* crs) {
   hits.clear();
-  if (end - begin < kWindow) return;
-  // Every window end from the first possible one to the last byte belongs to
-  // exactly one lane, so every word is found once.
-  const char* first = begin + (kWindow - 1);
-  size_t span = static_cast<size_t>(end - first);
-  if (span < 4096) {
-    ScanLane(begin, end, first, end, hits);
-  } else {
-    const char* from[kLanes];
-    const char* to[kLanes];
-    for (int k = 0; k < kLanes; ++k) {
-      from[k] = first + span * static_cast<size_t>(k) / kLanes;
-      to[k] = first + span * static_cast<size_t>(k + 1) / kLanes;
-      LaneHits_[k].clear();
-    }
-    // The four windows move in step while all of them are inside their parts;
-    // each part's rest is then finished on its own. Windows that may end a word
-    // are queued and checked in batches, so the loop itself does not branch on
-    // what it reads.
-    const char* e0 = from[0];
-    const char* e1 = from[1];
-    const char* e2 = from[2];
-    const char* e3 = from[3];
-    size_t n0 = 0, n1 = 0, n2 = 0, n3 = 0;
+  size_t marked = 0;
+  const char* at = begin;
+#if defined(__SSE2__)
+  // Sixty-four positions at a time. Their candidates are queued without a branch
+  // on how many there are (a log line holds about one, at no place that could be
+  // foreseen), and checked in batches.
+  constexpr int kTaken = 4;    // candidates queued without a loop; more are rare
+  constexpr size_t kRun = 64;  // groups marked at a time
+  if (static_cast<size_t>(end - begin) >= kGroup + kAnchorAt) {
+    size_t queued = 0;
+    // Every candidate's slot is written, and counted only when it holds a word.
     auto verifyQueued = [&] {
-      for (size_t i = 0; i < n0; ++i) Verify(begin, end, Queue_[0][i], LaneHits_[0]);
-      for (size_t i = 0; i < n1; ++i) Verify(begin, end, Queue_[1][i], LaneHits_[1]);
-      for (size_t i = 0; i < n2; ++i) Verify(begin, end, Queue_[2][i], LaneHits_[2]);
-      for (size_t i = 0; i < n3; ++i) Verify(begin, end, Queue_[3][i], LaneHits_[3]);
-      n0 = n1 = n2 = n3 = 0;
+      size_t found = hits.size();
+      hits.resize(found + queued);
+      for (size_t i = 0; i < queued; ++i) {
+        const char* candidate = begin + Queue_[i];
+        unsigned word = static_cast<size_t>(end - candidate) >= TPatterns::kReach
+                            ? kPatterns.WordAt(candidate)
+                            : WordAt(candidate, end);
+        hits[found] = {Queue_[i], word};
+        found += word != 0;
+      }
+      hits.resize(found);
+      queued = 0;
     };
-    while (e0 < to[0] && e1 < to[1] && e2 < to[2] && e3 < to[3]) {
-      unsigned s0 = Shift_[Hash(e0)];
-      unsigned s1 = Shift_[Hash(e1)];
-      unsigned s2 = Shift_[Hash(e2)];
-      unsigned s3 = Shift_[Hash(e3)];
-      Queue_[0][n0] = e0;
-      Queue_[1][n1] = e1;
-      Queue_[2][n2] = e2;
-      Queue_[3][n3] = e3;
-      n0 += s0 == 0;
-      n1 += s1 == 0;
-      n2 += s2 == 0;
-      n3 += s3 == 0;
-      e0 += s0 + (s0 == 0);
-      e1 += s1 + (s1 == 0);
-      e2 += s2 + (s2 == 0);
-      e3 += s3 + (s3 == 0);
-      if ((n0 | n1 | n2 | n3) >= kQueue - 1) verifyQueued();
+    // A group tests kGroup positions and reads kAnchorAt bytes beyond them.
+    size_t groups = (static_cast<size_t>(end - begin) - kAnchorAt) / kGroup;
+    uint64_t candidates[kRun], ends[kRun];
+    for (size_t first = 0; first < groups; first += kRun) {
+      size_t run = groups - first < kRun ? groups - first : kRun;
+      kMarkGroups(begin + first * kGroup, run, candidates, crs ? crs + first : ends);
+      for (size_t g = 0; g < run; ++g) {
+        uint32_t base = static_cast<uint32_t>((first + g) * kGroup);
+        uint64_t rest = candidates[g];
+        for (int i = 0; i < kTaken; ++i) {
+          // Past the last candidate the top bit stands in: the slot is written
+          // but not counted.
+          Queue_[queued] = base + static_cast<uint32_t>(__builtin_ctzll(rest | (1ull << 63)));
+          queued += rest != 0;
+          rest &= rest - 1;
+        }
+        for (; rest != 0; rest &= rest - 1)
+          Queue_[queued++] = base + static_cast<uint32_t>(__builtin_ctzll(rest));
+        if (queued > kQueue - kGroup) verifyQueued();
+      }
     }
     verifyQueued();
-    ScanLane(begin, end, e0, to[0], LaneHits_[0]);
-    ScanLane(begin, end, e1, to[1], LaneHits_[1]);
-    ScanLane(begin, end, e2, to[2], LaneHits_[2]);
-    ScanLane(begin, end, e3, to[3], LaneHits_[3]);
-    for (int k = 0; k < kLanes; ++k)
-      hits.insert(hits.end(), LaneHits_[k].begin(), LaneHits_[k].end());
+    at = begin + groups * kGroup;
+    if (crs != nullptr) marked = groups * kGroup;
   }
-  // Words are found by where their window ends, and the windows sit at different
-  // offsets in different words, so neighbouring hits may come out of order. They
-  // are never more than a word's length apart: an insertion sort is cheap.
-  for (size_t i = 1; i < hits.size(); ++i) {
-    TWordHit hit = hits[i];
-    size_t j = i;
-    while (j > 0 && hits[j - 1].Position > hit.Position) {
-      hits[j] = hits[j - 1];
-      --j;
+#else
+  (void)crs;  // no line ends are marked here
+  // A block tests kStep positions and reads kAnchorAt bytes beyond them.
+  if (static_cast<size_t>(end - begin) >= kStep + kAnchorAt) {
+    const TFilter filter;
+    for (const char* last = end - (kStep + kAnchorAt); at <= last; at += kStep) {
+      for (TFlags flags = filter.Candidates(at); flags != 0;)
+        Verify(begin, end, at + TakeLowest(flags), hits);
     }
-    hits[j] = hit;
   }
+#endif
+  for (; end - at >= static_cast<ptrdiff_t>(kShortest); ++at) Verify(begin, end, at, hits);
+  return marked;
 }
 
 unsigned TTriggerScanner::WordsIn(const char* begin, const char* end) {

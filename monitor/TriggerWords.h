@@ -18,6 +18,8 @@ enum TTriggerWord : unsigned {
   kWordLatency = 1u << 6,        // "latency for"                     a latency report
 };
 inline constexpr unsigned kAllTriggerWords = (1u << 7) - 1;
+// The length of the shortest word, "latency for".
+inline constexpr size_t kShortestWord = 11;
 
 // Where a trigger word starts in a buffer, and which word it is.
 struct TWordHit {
@@ -25,43 +27,28 @@ struct TWordHit {
   unsigned Word;
 };
 
-// Finds every trigger word in a block of the log, moving over text that holds
-// none of them several bytes at a time: it looks at the last two bytes of an
-// 11-byte window (the length of the shortest word) and moves the window as far
-// as those two bytes allow. Four parts of the block are scanned side by side so
-// that the processor works on four windows at once.
+// Finds every trigger word in a block of the log. The seven words begin with
+// one of three bytes and, six bytes on, have one of four bytes that seldom
+// stand there in other text ("Server: " has its colon there, "chat: C" its
+// capital): a position is looked at only when both bytes fit, and these two
+// tests are made for sixteen positions at once where the processor can (eight
+// at once elsewhere).
 class TTriggerScanner {
  public:
-  TTriggerScanner();
   // Replaces hits with the words lying wholly within [begin, end), in the order
-  // of their positions (counted from begin).
-  void Scan(const char* begin, const char* end, std::vector<TWordHit>& hits);
+  // of their positions (counted from begin). When crs is given (room for one
+  // word per 64 bytes of the block, and one more), the line ends are marked on
+  // the way, bit i of crs[k] for a CR at position 64 k + i; returns how many
+  // bytes from begin were marked so (none where the processor's vector
+  // instructions are not used).
+  size_t Scan(const char* begin, const char* end, std::vector<TWordHit>& hits,
+              uint64_t* crs = nullptr);
   // The words that lie wholly within [begin, end), one bit each.
   unsigned WordsIn(const char* begin, const char* end);
 
  private:
-  static constexpr int kWindow = 11;
-  static constexpr unsigned kTableSize = 4096;
-  static constexpr int kLanes = 4;
-  static constexpr size_t kQueue = 256;  // a power of two
-
-  static constexpr int kWordTotal = 7;
-
-  static unsigned Hash(const char* windowEnd);
-  static uint64_t Load8(const char* at);
-  void ScanLane(const char* begin, const char* end, const char* from, const char* to,
-                std::vector<TWordHit>& hits) const;
-  void Verify(const char* begin, const char* end, const char* windowEnd,
-              std::vector<TWordHit>& hits) const;
-
-  // How far the window may move when its last two bytes hash to the index.
-  uint8_t Shift_[kTableSize];
-  // Words whose window ends in two bytes of that hash.
-  uint8_t Ends_[kTableSize];
-  // The first and the last eight bytes of each word.
-  uint64_t Heads_[kWordTotal];
-  uint64_t Tails_[kWordTotal];
-  std::vector<TWordHit> LaneHits_[kLanes];
+  static constexpr size_t kQueue = 1024;
+  // Where words may start, counted from the beginning of the block.
+  uint32_t Queue_[kQueue];
   std::vector<TWordHit> Scratch_;
-  const char* Queue_[kLanes][kQueue];
 };

@@ -55,10 +55,12 @@ inline bool BoardWithinRanges(const TRaceBoard& b, const TTrackList& names) {
   return true;
 }
 
-// The watcher's pass reading. When ranges is given it is cleared if the board
-// ever leaves its ranges.
+// The watcher's pass reading, with the reading a buffer ahead on a second
+// thread when ahead is set. When ranges is given it is cleared if the board ever
+// leaves its ranges.
 inline TReadingOutcome ReadLikeThePass(const std::vector<std::string>& pieces, size_t bufferBytes,
-                                       size_t maxRead, size_t maxLine, bool* ranges = nullptr) {
+                                       size_t maxRead, size_t maxLine, bool ahead,
+                                       bool* ranges = nullptr) {
   TMemoryLogFile file;
   file.MaxRead = maxRead;
   TSession session;
@@ -71,7 +73,10 @@ inline TReadingOutcome ReadLikeThePass(const std::vector<std::string>& pieces, s
     file.Open("log");
     if (session.ReadOffset != 0) file.Seek(session.ReadOffset);
     TLogReader reader(file, bufferBytes, maxLine);
-    ReadNewLines(reader, session, board, caption);
+    if (ahead)
+      ReadNewLinesAhead(reader, session, board, caption);
+    else
+      ReadNewLines(reader, session, board, caption);
     out.Offsets.push_back(session.ReadOffset);
     if (ranges && !BoardWithinRanges(board, session.TrackNames)) *ranges = false;
   }

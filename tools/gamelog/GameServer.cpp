@@ -17,6 +17,7 @@ const char* const kAi[] = {"easy ai", "intermediate ai", "hard ai"};
 const char* const kSmallTalk[] = {"gg",          "nice race", "lag?",        "one more",
                                   "brb",         "who's in?", "go go go",    "sorry, my bad",
                                   "next track?", "ready",     "wait for me", "lol"};
+const char* const kClanTags[] = {"[GP]", "[RX]", "{NRT}", "=MS="};
 
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
 std::string Format(const char* format, ...) {
@@ -81,16 +82,45 @@ std::string TGameServer::Connect() {
   int slot = -1;
   for (int s = 0; s < 8 && slot < 0; ++s)
     if (!Slots_[s].Present) slot = s;
-  if (slot < 0 || FreeNames_.empty()) return Chatter();
-  size_t at = static_cast<size_t>(Pick(static_cast<int>(FreeNames_.size())));
+  if (slot < 0 || (RuleShare_ < 0 && FreeNames_.empty())) return Chatter();
   TPlayer& p = Slots_[static_cast<size_t>(slot)];
+  p.Name = TakeName();
   p.Present = true;
-  p.Name = FreeNames_[at];
-  FreeNames_.erase(FreeNames_.begin() + static_cast<long>(at));
   p.Address =
       Format("%d.%d.%d.%d:%d", 10 + Pick(180), Pick(256), Pick(256), 1 + Pick(254), 2300 + Pick(4));
   p.Latency = 20 + Pick(200);
   return Format("Server: User Connected: %s (%d) @ %s", p.Name.c_str(), slot, p.Address.c_str());
+}
+
+// A name for a player who joins: one of the evening's regulars, or, with a
+// rule share, one made up from them that no present player has.
+std::string TGameServer::TakeName() {
+  if (RuleShare_ < 0) {
+    size_t at = static_cast<size_t>(Pick(static_cast<int>(FreeNames_.size())));
+    std::string name = FreeNames_[at];
+    FreeNames_.erase(FreeNames_.begin() + static_cast<long>(at));
+    return name;
+  }
+  constexpr int kNameCount = static_cast<int>(sizeof kNames / sizeof kNames[0]);
+  for (;;) {
+    std::string name = kNames[Pick(kNameCount)];
+    switch (Pick(4)) {
+      case 1:
+        name += std::to_string(Pick(100));
+        break;
+      case 2:
+        name = std::string(kClanTags[Pick(4)]) + " " + name;
+        break;
+      case 3:
+        name += std::string("_") + kNames[Pick(kNameCount)];
+        break;
+      default:
+        break;
+    }
+    bool taken = false;
+    for (const TPlayer& other : Slots_) taken = taken || (other.Present && other.Name == name);
+    if (!taken) return name;
+  }
 }
 
 std::string TGameServer::Leave() {
@@ -98,7 +128,7 @@ std::string TGameServer::Leave() {
   if (slot < 0) return Chatter();
   TPlayer& p = Slots_[static_cast<size_t>(slot)];
   p.Present = false;
-  FreeNames_.push_back(p.Name);
+  if (RuleShare_ < 0) FreeNames_.push_back(p.Name);
   if (Chance(70)) return Format("Server: User Disconnected: %s (%d)", p.Name.c_str(), slot);
   return Format("Server: Disconnecting client %d (connection timed out)", slot);
 }
@@ -135,17 +165,25 @@ std::string TGameServer::SettingChange() {
   }
 }
 
+std::string TGameServer::RaceStart() {
+  InRace_ = true;
+  Lap_ = 1;
+  return Format("Server: SYNC: 2way: %d clients ready, race starts", PresentCount());
+}
+
+std::string TGameServer::RaceEnd() {
+  InRace_ = false;
+  return "Server: Singleton player reset.";
+}
+
 std::string TGameServer::RaceEvent() {
-  if (!InRace_) {
-    InRace_ = true;
-    Lap_ = 1;
-    return Format("Server: SYNC: 2way: %d clients ready, race starts", PresentCount());
-  }
+  if (!InRace_) return RaceStart();
   int slot = RandomPresentSlot();
-  if (Lap_ > Laps_ || slot < 0) {
-    InRace_ = false;
-    return "Server: Singleton player reset.";
-  }
+  if (Lap_ > Laps_ || slot < 0) return RaceEnd();
+  return LapTime(slot);
+}
+
+std::string TGameServer::LapTime(int slot) {
   const TPlayer& p = Slots_[static_cast<size_t>(slot)];
   if (Chance(30)) ++Lap_;
   return Format("Lap %d/%d: %s %d:%02d.%03d", Lap_, Laps_, p.Name.c_str(), 1 + Pick(2), Pick(60),
@@ -185,8 +223,30 @@ std::string TGameServer::Chatter() {
   }
 }
 
+// A line that one of the controller's rules acts on; every kind comes up.
+std::string TGameServer::RuleLine() {
+  int roll = Pick(100);
+  int present = PresentCount();
+  if (roll < 12) return present < 8 ? Connect() : Leave();
+  if (roll < 24) return present > 0 ? Leave() : Connect();
+  if (roll < 64) return present > 0 ? Latency() : Connect();
+  if (roll < 85) return SettingChange();
+  if (roll < 92) return RaceStart();
+  if (roll < 99) return RaceEnd();
+  // The server restarted within the history and names itself again.
+  return Format("Server: Session \"%s\" created, running...", Name_.c_str());
+}
+
+// A line that no rule acts on: lap times during a race, chatter otherwise.
+std::string TGameServer::PlainLine() {
+  int slot = RandomPresentSlot();
+  if (InRace_ && slot >= 0 && Chance(40)) return LapTime(slot);
+  return Chatter();
+}
+
 std::string TGameServer::NextLine() {
   ++Tick_;
+  if (RuleShare_ >= 0) return Pick(100) < RuleShare_ ? RuleLine() : PlainLine();
   int roll = Pick(1000);
   int present = PresentCount();
   if (roll < 12 && present < 8) return Connect();

@@ -29,6 +29,11 @@ class TGameServer {
   // number (1 to 8), the lap count and the realism ("ARCADE", "INTERMEDIATE",
   // "SIMULATION"), separated by blanks.
   std::string State() const;
+  // From now on, percent of the lines (0 to 100) are lines that the controller
+  // acts on, of every kind it knows; the players' names are then made up from
+  // a larger pool (numbers, clan tags), so that no two histories look alike.
+  // Without it the mix is the one of an evening on a real server.
+  void SetRuleShare(int percent) { RuleShare_ = percent; }
 
  private:
   struct TPlayer {
@@ -47,7 +52,13 @@ class TGameServer {
   std::string Latency();
   std::string SettingChange();
   std::string RaceEvent();
+  std::string RaceStart();
+  std::string RaceEnd();
+  std::string LapTime(int slot);
   std::string Chatter();
+  std::string RuleLine();
+  std::string PlainLine();
+  std::string TakeName();
 
   std::string Name_;
   std::mt19937 Random_;
@@ -60,4 +71,5 @@ class TGameServer {
   int Realism_ = 0;
   bool Held_ = false;
   int64_t Tick_ = 0;
+  int RuleShare_ = -1;  // -1: the natural mix
 };

@@ -63,6 +63,10 @@ const char kHelp[] =
     "                              answers with the new state\n"
     "                    state     answers with the state\n"
     "  --print-state   at the end, print the state\n"
+    "  --rule-share P  make P percent of the lines (0 to 100) lines that the controller\n"
+    "                  acts on, every kind of them, with players' names made up from\n"
+    "                  a larger pool (default: the mix of an evening on a real server,\n"
+    "                  about a fifth)\n"
     "  --help          this text\n"
     "\n"
     "The state is what a reader of the log since the server's last start-up\n"
@@ -75,7 +79,8 @@ const char kHelp[] =
     "  gamelog --bytes 256M                 a long history, at once\n"
     "  gamelog --live 20 --seconds 60       a running server, 20 lines a second\n"
     "  gamelog --recreate --lines 50        a restart that replaced the log\n"
-    "  gamelog --live 2000 --truncate-every 5 --control   a server restarting often\n";
+    "  gamelog --live 2000 --truncate-every 5 --control   a server restarting often\n"
+    "  gamelog --bytes 1G --rule-share 30   a long history to measure the controller on\n";
 
 struct TOptions {
   std::string File = "strakon.log";
@@ -92,6 +97,7 @@ struct TOptions {
   double RecreateEvery = 0;
   bool Control = false;
   bool PrintState = false;
+  int RuleShare = -1;
 };
 
 // The least time between two timed restarts, in seconds.
@@ -165,6 +171,10 @@ TOptions ParseOptions(int argc, char** argv) {
       o.Control = true;
     } else if (arg == "--print-state") {
       o.PrintState = true;
+    } else if (arg == "--rule-share") {
+      double share = ParseNumber(value());
+      if (share > 100 || share != static_cast<int>(share)) Usage("--rule-share needs 0 to 100");
+      o.RuleShare = static_cast<int>(share);
     } else {
       Usage("unknown option " + arg);
     }
@@ -301,6 +311,7 @@ int main(int argc, char** argv) {
   bool empty = FileSize(o.File) <= 0;
   bool live = o.Rate > 0;
   TGameServer server(o.Name, static_cast<uint32_t>(o.Seed));
+  if (o.RuleShare >= 0) server.SetRuleShare(o.RuleShare);
   TLogWriter log(o.File, live);
   long long lines = 0;
   auto done = [&] {
