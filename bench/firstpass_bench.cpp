@@ -152,13 +152,8 @@ int main(int argc, char** argv) {
   double bytes = static_cast<double>(fs::file_size(log));
   WarmCache(log);
 
-  std::vector<std::string> grep = {"grep", "-c", "-F"}, rg = {"rg", "-c", "-F"};
-  for (const char* trigger : kBenchTriggers) {
-    grep.insert(grep.end(), {"-e", trigger});
-    rg.insert(rg.end(), {"-e", trigger});
-  }
-  grep.push_back(log);
-  rg.push_back(log);
+  std::vector<std::string> grep = TriggerCountCommand("grep", log);
+  std::vector<std::string> rg = TriggerCountCommand("rg", log);
 
   std::printf("program: %s under %s\n", exe.c_str(), wine.c_str());
   std::printf("history: %.0f bytes (gamelog --bytes %s --rule-share %d), tiny log %ju bytes\n",

@@ -135,13 +135,8 @@ int main(int argc, char** argv) {
   std::string log = (dir / "history.log").string();
   double bytes = static_cast<double>(fs::file_size(log));
   WarmCache(log);
-  std::vector<std::string> grepArgs = {"grep", "-c", "-F"}, rgArgs = {"rg", "-c", "-F"};
-  for (const char* trigger : kBenchTriggers) {
-    grepArgs.insert(grepArgs.end(), {"-e", trigger});
-    rgArgs.insert(rgArgs.end(), {"-e", trigger});
-  }
-  grepArgs.push_back(log);
-  rgArgs.push_back(log);
+  std::vector<std::string> grepArgs = TriggerCountCommand("grep", log);
+  std::vector<std::string> rgArgs = TriggerCountCommand("rg", log);
 
   // The best wall time and the best CPU time of each, over the runs.
   TBenchRun grep, rg, pass, plain;
