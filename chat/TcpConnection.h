@@ -34,11 +34,12 @@ enum TIdMaxLineAction { maException, maSplit };
 // the stream, and what it still sends is not refused) and drops the
 // connection's reference; the descriptor itself goes when the last operation
 // that holds a reference lets go, so its number cannot be handed to a new
-// socket while an old reader still waits on it. Waits are cut into short slices that look at the
-// socket's closed mark, so a close by another thread ends them on every platform. A connect empties
-// the input buffer under ReadLock_, so it waits for a reader of the old connection to leave (within
-// a slice of the close) and nothing of the old connection is read on the new one. Reads never wait
-// for writes.
+// socket while an old reader still waits on it. Waits are cut into short
+// slices that look at the socket's closed mark, so a close by another thread
+// ends them on every platform. A connect empties the input buffer under
+// ReadLock_, so it waits for a reader of the old connection to leave (within a
+// slice of the close) and nothing of the old connection is read on the new
+// one. Reads never wait for writes.
 class TIdTCPConnection {
  public:
   TIdTCPConnection();
