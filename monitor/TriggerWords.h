@@ -27,14 +27,21 @@ struct TWordHit {
   unsigned Word;
 };
 
+// The widest vector instructions that a scanner may use; it uses the widest of
+// them that the processor has. Every width finds the same words: tests narrow
+// it to try each way on one processor.
+enum class TScanWidth { Widest, Avx2, Sse2 };
+
 // Finds every trigger word in a block of the log. The seven words begin with
 // one of three bytes and, six bytes on, have one of four bytes that seldom
 // stand there in other text ("Server: " has its colon there, "chat: C" its
 // capital): a position is looked at only when both bytes fit, and these two
-// tests are made for sixteen positions at once where the processor can (eight
-// at once elsewhere).
+// tests are made for sixteen to thirty-two positions at once where the
+// processor can (eight at once elsewhere). With 64-byte vectors the ninth byte
+// is tested as well, for sixty-four positions at once.
 class TTriggerScanner {
  public:
+  explicit TTriggerScanner(TScanWidth widest = TScanWidth::Widest);
   // Replaces hits with the words lying wholly within [begin, end), in the order
   // of their positions (counted from begin). When crs is given (room for one
   // word per 64 bytes of the block, and one more), the line ends are marked on
@@ -47,6 +54,9 @@ class TTriggerScanner {
   unsigned WordsIn(const char* begin, const char* end);
 
  private:
+  // Marks the candidates and the CRs of a run of 64-byte groups.
+  using TMarkGroups = void (*)(const char* at, size_t groups, uint64_t* candidates, uint64_t* crs);
+  TMarkGroups MarkGroups_ = nullptr;
   static constexpr size_t kQueue = 1024;
   // Where words may start, counted from the beginning of the block.
   uint32_t Queue_[kQueue];

@@ -19,16 +19,21 @@ const TWordCase kWordCases[] = {
     {"latency for", kWordLatency},
 };
 
-std::vector<TWordHit> ScanOf(const std::string& text) {
-  TTriggerScanner scanner;
-  std::vector<TWordHit> hits;
-  scanner.Scan(text.data(), text.data() + text.size(), hits);
-  return hits;
-}
+// Each test runs with every width of vector instructions that the processor
+// has (a width it lacks falls back to a narrower one).
+class TriggerScanner : public testing::TestWithParam<TScanWidth> {
+ protected:
+  std::vector<TWordHit> ScanOf(const std::string& text) {
+    TTriggerScanner scanner(GetParam());
+    std::vector<TWordHit> hits;
+    scanner.Scan(text.data(), text.data() + text.size(), hits);
+    return hits;
+  }
+};
 
 // The scan takes the text in groups of positions with a tail after them: a word
 // must be found at every offset, across every group's edge, and up to the end.
-TEST(TriggerScanner, FindsEachWordAtEveryOffsetAndUpToTheEnd) {
+TEST_P(TriggerScanner, FindsEachWordAtEveryOffsetAndUpToTheEnd) {
   for (const TWordCase& word : kWordCases) {
     for (size_t before = 0; before < 150; ++before) {
       for (size_t after : {size_t{0}, size_t{1}, size_t{90}}) {
@@ -47,7 +52,7 @@ TEST(TriggerScanner, FindsEachWordAtEveryOffsetAndUpToTheEnd) {
 
 // A word with any one of its bytes changed is no word, in the middle of a long
 // text and at its end.
-TEST(TriggerScanner, FindsNoWordWithAByteChanged) {
+TEST_P(TriggerScanner, FindsNoWordWithAByteChanged) {
   for (const TWordCase& word : kWordCases) {
     std::string text = word.Text;
     for (size_t i = 0; i < text.size(); ++i) {
@@ -59,12 +64,38 @@ TEST(TriggerScanner, FindsNoWordWithAByteChanged) {
   }
 }
 
-TEST(TriggerScanner, FindsEveryWordOfADenseRunInOrder) {
+TEST_P(TriggerScanner, FindsEveryWordOfADenseRunInOrder) {
   std::string text;
   for (int i = 0; i < 40; ++i) text += "Server: User";
   std::vector<TWordHit> hits = ScanOf(text);
   ASSERT_EQ(hits.size(), 40u);
   for (size_t i = 0; i < hits.size(); ++i) EXPECT_EQ(hits[i].Position, 12 * i);
 }
+
+// The line ends that a scan marks on its way are exactly the CRs of the bytes
+// it marked, across group edges and beside the words.
+TEST_P(TriggerScanner, MarksExactlyTheCrsOfTheBytesItMarked) {
+  std::string text;
+  for (int i = 0; text.size() < 700; ++i)
+    text += std::string(i % 7, 'x') + (i % 3 ? "\r\n" : "\r") + kWordCases[i % 7].Text;
+  TTriggerScanner scanner(GetParam());
+  std::vector<TWordHit> hits;
+  std::vector<uint64_t> crs(text.size() / 64 + 1, ~0ull);
+  size_t marked = scanner.Scan(text.data(), text.data() + text.size(), hits, crs.data());
+#if defined(__SSE2__)
+  EXPECT_GE(marked, text.size() - 128);
+#endif
+  for (size_t i = 0; i < marked; ++i)
+    ASSERT_EQ((crs[i / 64] >> (i % 64)) & 1, text[i] == '\r' ? 1u : 0u) << "byte " << i;
+}
+
+std::string WidthName(const testing::TestParamInfo<TScanWidth>& info) {
+  const char* const names[] = {"Widest", "Avx2", "Sse2"};
+  return names[static_cast<int>(info.param)];
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryWidth, TriggerScanner,
+                         testing::Values(TScanWidth::Widest, TScanWidth::Avx2, TScanWidth::Sse2),
+                         WidthName);
 
 }  // namespace
