@@ -147,14 +147,18 @@ bool TLineRules::TakeCaption(std::string& caption) {
 }
 
 void TLineRules::Apply(TView line) {
-  Run(line, kAllTriggerWords, false);
+  Run(line, kAllTriggerWords, false, false);
 }
 
 void TLineRules::Apply(TView line, unsigned words) {
-  Run(line, words, true);
+  Run(line, words, true, false);
 }
 
-void TLineRules::Run(TView line, unsigned words, bool exact) {
+void TLineRules::Apply(const TRuleLine& line) {
+  Run(line.Text, line.Words, true, line.OneWordOpens);
+}
+
+void TLineRules::Run(TView line, unsigned words, bool exact, bool oneWordOpens) {
   // A trigger that is itself a trigger word is in the line exactly when the
   // word was, as long as no rule has cut the line yet.
   bool uncut = exact;
@@ -167,10 +171,16 @@ void TLineRules::Run(TView line, unsigned words, bool exact) {
     ServerCreated(line);
     uncut = false;
   }
-  if (words & kWordChanging) SettingChanged(line);
-  if ((words & kWordUser) && Has(line, kUserConnected)) {
+  // A line whose one trigger word opens it (and stands nowhere else) holds
+  // "Server: User Connected:" only at its start, and no trigger at all once that
+  // trigger's length is cut from its front: the rules below have nothing to do.
+  bool alone = uncut && oneWordOpens;
+  if (words & kWordChanging) SettingChanged(line, alone);
+  if ((words & kWordUser) &&
+      (alone ? StartsWith(line, kUserConnected) : Has(line, kUserConnected))) {
     UserConnected(line);
     uncut = false;
+    if (alone) return;
   }
   if (fires(kWordUser, "Server: User")) ClearRow(line, Pos("(", line) + 1);
   if (fires(kWordDisconnecting, "Server: Disconnecting")) ClearRow(line, Pos("(", line) - 2);
@@ -191,7 +201,7 @@ void TLineRules::ServerCreated(TView& line) {
 // Settings changed by the server's chat commands; none of these cuts the line.
 // Each trigger is "chat: Changing " and the setting's name, so the line holds a
 // trigger exactly when one of its "chat: Changing " is followed by the name.
-void TLineRules::SettingChanged(TView line) {
+void TLineRules::SettingChanged(TView line, bool oneWordOpens) {
   constexpr TView kChanging = "chat: Changing ";
   enum : unsigned {
     kRealism = 1,
@@ -209,7 +219,9 @@ void TLineRules::SettingChanged(TView line) {
                    {"ai_strength", kAI},     {"ai car count", kAICount}, {"damage_on", kDamage},
                    {"is_reversed", kReverse}};
   unsigned named = 0;
-  for (size_t at = Find(line, kChanging); at != TView::npos; at = Find(line, kChanging, at + 1)) {
+  // One "chat: Changing " that opens the line is the only one in it.
+  size_t at = oneWordOpens ? 0 : Find(line, kChanging);
+  for (; at != TView::npos; at = oneWordOpens ? TView::npos : Find(line, kChanging, at + 1)) {
     TView rest = line.substr(at + kChanging.size());
     for (const auto& setting : kSettings)
       if (StartsWith(rest, setting.Name)) named |= setting.Bit;

@@ -24,15 +24,17 @@ class TLineRules {
   // words found in it. A rule whose word is missing cannot fire and is not
   // tried, and a trigger that is a word itself needs no search.
   void Apply(std::string_view line, unsigned words);
+  // The same for a line as the log reader takes it.
+  void Apply(const TRuleLine& line);
 
   // The caption that the last line announcing the server asked for, if any came
   // since the previous call.
   bool TakeCaption(std::string& caption);
 
  private:
-  void Run(std::string_view line, unsigned words, bool exact);
+  void Run(std::string_view line, unsigned words, bool exact, bool oneWordOpens);
   void ServerCreated(std::string_view& line);
-  void SettingChanged(std::string_view line);
+  void SettingChanged(std::string_view line, bool oneWordOpens);
   void UserConnected(std::string_view& line);
   void ClearRow(std::string_view line, int digitAt);
   void LatencyReported(std::string_view line);

@@ -194,12 +194,21 @@ size_t TLogReader::SettledEnd() const {
 }
 
 bool TLogReader::TakeRuleLine(std::string_view& line, unsigned& words, int64_t& consumed) {
+  TRuleLine taken;
+  if (!TakeRuleLine(taken, consumed)) return false;
+  line = taken.Text;
+  words = taken.Words;
+  return true;
+}
+
+bool TLogReader::TakeRuleLine(TRuleLine& line, int64_t& consumed) {
+  line.OneWordOpens = false;
   for (;;) {
     if (Spilled_) {
       int64_t count = 0;
-      if (!TakeLine(line, count)) return false;
+      if (!TakeLine(line.Text, count)) return false;
       consumed += count;
-      words = Scanner_.WordsIn(line.data(), line.data() + line.size());
+      line.Words = Scanner_.WordsIn(line.Text.data(), line.Text.data() + line.Text.size());
       return true;
     }
     while (NextHit_ < Hits_.size() && Hits_[NextHit_].Position < Begin_) ++NextHit_;
@@ -222,14 +231,16 @@ bool TLogReader::TakeRuleLine(std::string_view& line, unsigned& words, int64_t& 
       if (!AtEnd_) return false;
       end = next = End_;
     }
-    words = 0;
-    for (size_t h = NextHit_; h < Hits_.size() && Hits_[h].Position < end; ++h)
-      words |= Hits_[h].Word;
+    size_t h = NextHit_;
+    line.Words = 0;
+    for (; h < Hits_.size() && Hits_[h].Position < end; ++h) line.Words |= Hits_[h].Word;
     bool whole = end - Begin_ <= MaxLineBytes_;
+    line.OneWordOpens = whole && hit == start && h == NextHit_ + 1;
     int64_t count = 0;
-    Cut(line, end, next, count);
+    Cut(line.Text, end, next, count);
     consumed += count;
-    if (!whole) words = Scanner_.WordsIn(line.data(), line.data() + line.size());
+    if (!whole)
+      line.Words = Scanner_.WordsIn(line.Text.data(), line.Text.data() + line.Text.size());
     return true;
   }
 }

@@ -63,6 +63,7 @@ class TLogReader {
   // (no rule can fire on them). consumed grows by the bytes of every line passed
   // over or taken, also when no line is returned; words gets exactly the
   // trigger words that the line taken holds.
+  bool TakeRuleLine(TRuleLine& line, int64_t& consumed);
   bool TakeRuleLine(std::string_view& line, unsigned& words, int64_t& consumed);
 
  private:

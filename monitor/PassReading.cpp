@@ -6,15 +6,14 @@
 #include "monitor/ReadAhead.h"
 
 void ReadNewLines(TLogReader& reader, TSession& session, TRaceBoard& board, TPassCaption& caption) {
-  std::string_view line;
+  TRuleLine line;
   for (;;) {
     size_t read = reader.Fill();
     {
       std::lock_guard<std::mutex> lock(session.StateLock);
       TLineRules rules(board, session);
       int64_t consumed = 0;
-      unsigned words = 0;
-      while (reader.TakeRuleLine(line, words, consumed)) rules.Apply(line, words);
+      while (reader.TakeRuleLine(line, consumed)) rules.Apply(line);
       session.ReadOffset += consumed;
       if (rules.TakeCaption(caption.Text)) caption.Pending = true;
     }
@@ -30,7 +29,7 @@ void ReadNewLinesAhead(TLogReader& reader, TSession& session, TRaceBoard& board,
     {
       std::lock_guard<std::mutex> lock(session.StateLock);
       TLineRules rules(board, session);
-      for (const TRuleLine& line : batch.Lines) rules.Apply(line.Text, line.Words);
+      for (const TRuleLine& line : batch.Lines) rules.Apply(line);
       // As above: a read that fails leaves ReadOffset where the last whole
       // buffer put it.
       if (!batch.Error) session.ReadOffset += batch.Consumed;

@@ -75,9 +75,8 @@ void TReadAhead::Cut(TRuleBatch& batch) {
   batch.Consumed = 0;
   try {
     size_t read = Reader_.Fill();
-    std::string_view line;
-    unsigned words = 0;
-    while (Reader_.TakeRuleLine(line, words, batch.Consumed)) batch.Lines.push_back({line, words});
+    TRuleLine line;
+    while (Reader_.TakeRuleLine(line, batch.Consumed)) batch.Lines.push_back(line);
     batch.Last = read == 0 && Reader_.Drained();
   } catch (...) {
     batch.Error = std::current_exception();

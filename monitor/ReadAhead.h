@@ -11,12 +11,6 @@
 
 #include "monitor/LogReader.h"
 
-// A line that holds trigger words, and exactly the words it holds.
-struct TRuleLine {
-  std::string_view Text;
-  unsigned Words;
-};
-
 // What one buffer of the log gave: its rule lines in order, and the bytes of
 // every line taken or passed over.
 struct TRuleBatch {

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 // The words that decide which line rules can fire on a log line. Every rule's
@@ -20,6 +21,15 @@ enum TTriggerWord : unsigned {
 inline constexpr unsigned kAllTriggerWords = (1u << 7) - 1;
 // The length of the shortest word, "latency for".
 inline constexpr size_t kShortestWord = 11;
+
+// A line that holds trigger words, and exactly the words it holds.
+struct TRuleLine {
+  std::string_view Text;
+  unsigned Words = 0;
+  // The line holds one trigger word only, once, and opens with it: the rules
+  // then know where every trigger in it stands without looking.
+  bool OneWordOpens = false;
+};
 
 // Where a trigger word starts in a buffer, and which word it is.
 struct TWordHit {
