@@ -152,6 +152,30 @@ TEST(TakeRuleLine, ReportsEveryTriggerWordOfTheLine) {
   EXPECT_EQ(words, kWordUser | kWordLatency | kWordDisconnecting);
 }
 
+// The rules skip their searches on a line whose one trigger word opens it: the
+// reader says so of no other line.
+TEST(TakeRuleLine, SaysWhenTheLinesOneTriggerWordOpensIt) {
+  const struct {
+    const char* Line;
+    bool OneWordOpens;
+  } cases[] = {{"latency for Bob is 5", true},
+               {"x latency for Bob is 5", false},
+               {"latency for latency for", false},
+               {"Server: User Connected: latency for", false},
+               {"chat: Changing track to 3", true}};
+  for (const auto& c : cases) {
+    TMemoryLogFile file;
+    file.Bytes = std::string("net: ok\r\n") + c.Line + "\r\n";
+    TLogReader reader(file, 4096);
+    reader.Fill();
+    TRuleLine line;
+    int64_t consumed = 0;
+    ASSERT_TRUE(reader.TakeRuleLine(line, consumed)) << c.Line;
+    EXPECT_EQ(line.Text, c.Line);
+    EXPECT_EQ(line.OneWordOpens, c.OneWordOpens) << c.Line;
+  }
+}
+
 TEST(TakeRuleLine, WordStartingOnTheDroppedByteBelongsToNoLine) {
   TMemoryLogFile file;
   file.Bytes = "x\rlatency for Bob is 5\r\n";
