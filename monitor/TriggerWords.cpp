@@ -357,7 +357,7 @@ size_t TTriggerScanner::Scan(const char* begin, const char* end, std::vector<TWo
   // Sixty-four positions at a time. Their candidates are queued without a branch
   // on how many there are (a log line holds about one, at no place that could be
   // foreseen), and checked in batches.
-  constexpr int kTaken = 4;    // candidates queued without a loop; more are rare
+  constexpr int kTaken = 2;    // candidates queued without a loop; more are rare
   constexpr size_t kRun = 64;  // groups marked at a time
   if (static_cast<size_t>(end - begin) >= kGroup + kGroupReach) {
     size_t queued = 0;
