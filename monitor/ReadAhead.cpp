@@ -1,5 +1,7 @@
 #include "monitor/ReadAhead.h"
 
+#include <chrono>
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -26,37 +28,58 @@ void Pause() {
 #endif
 }
 
+// Looks for done() without sleeping for about two milliseconds. A buffer
+// changes hands every hundred microseconds or so, and a thread that sleeps on
+// a condition is woken through the system: tens of microseconds on a virtual
+// machine, and under Wine a round trip to its server for each wait and each
+// wake (which, with both processors busy with the pass, waits for one of them).
+// Sleeping only when the other side has stalled keeps those off the pass.
+template <class TDone>
+bool LookFor(TDone done) {
+  using TClock = std::chrono::steady_clock;
+  const TClock::time_point until = TClock::now() + std::chrono::milliseconds(2);
+  for (;;) {
+    for (int i = 0; i < 64; ++i) {
+      if (done()) return true;
+      Pause();
+    }
+    if (TClock::now() >= until) return false;
+  }
+}
+
 }  // namespace
 
-// A buffer changes hands every few hundred microseconds, and waking a thread
-// that sleeps on the condition costs tens of microseconds on a virtual machine
-// (more under Wine). So the caller, waiting for a batch, first looks for it for
-// a while without sleeping; and the reading thread, once it is as far ahead as
-// the buffers allow, sleeps until half of them are given back, and is woken
-// only then.
+// The caller, waiting for a batch, looks for it for a while before it sleeps;
+// the reading thread, once it is as far ahead as the buffers allow, does the
+// same for a buffer to come back, and if none does it sleeps until half of
+// them are given back and is woken only then.
 const TRuleBatch& TReadAhead::Next() {
-  constexpr int kLooks = 4000;
   std::unique_lock<std::mutex> lock(Lock_);
   uint64_t asked = ++Asked_;
   if (ReaderWakesAt_ != 0 && asked >= ReaderWakesAt_) Changed_.notify_all();
   lock.unlock();
-  for (int i = 0; i < kLooks && Made_ < asked; ++i) Pause();
-  lock.lock();
-  Changed_.wait(lock, [&] { return Made_ >= asked; });
+  if (!LookFor([&] { return Made_ >= asked; })) {
+    lock.lock();
+    Changed_.wait(lock, [&] { return Made_ >= asked; });
+  }
   return Batches_[(asked - 1) % kBatches];
 }
 
 void TReadAhead::Run() {
   for (uint64_t n = 0;; ++n) {
-    {
-      // Batch n reuses the buffer of batch n - kBatches, which the caller gives
-      // back by asking for the batch after it.
+    // Batch n reuses the buffer of batch n - kBatches, which the caller gives
+    // back by asking for the batch after it.
+    auto free = [&] { return n < kBatches || Asked_ + kBatches >= n + 2; };
+    if (!free() && !LookFor(free)) {
       std::unique_lock<std::mutex> lock(Lock_);
-      if (n >= kBatches && Asked_ + kBatches < n + 2) {
+      if (!free()) {
         ReaderWakesAt_ = n + 2 + kBatches / 2 - kBatches;
         Changed_.wait(lock, [&] { return Stop_ || Asked_ >= ReaderWakesAt_; });
         ReaderWakesAt_ = 0;
       }
+    }
+    {
+      std::lock_guard<std::mutex> lock(Lock_);
       if (Stop_) return;
     }
     TRuleBatch& batch = Batches_[n % kBatches];
@@ -73,12 +96,23 @@ void TReadAhead::Run() {
 void TReadAhead::Cut(TRuleBatch& batch) {
   batch.Lines.clear();
   batch.Consumed = 0;
+  bool taking = false;
   try {
     size_t read = Reader_.Fill();
-    TRuleLine line;
-    while (Reader_.TakeRuleLine(line, batch.Consumed)) batch.Lines.push_back(line);
+    // Each line is taken straight into its place: a line taken into a local and
+    // copied in whole is read back before its fields, just written one by one,
+    // have left the processor's store buffer, and that read waits for them.
+    for (;;) {
+      batch.Lines.emplace_back();
+      taking = true;
+      bool taken = Reader_.TakeRuleLine(batch.Lines.back(), batch.Consumed);
+      taking = false;
+      if (!taken) break;
+    }
+    batch.Lines.pop_back();
     batch.Last = read == 0 && Reader_.Drained();
   } catch (...) {
+    if (taking) batch.Lines.pop_back();  // the line being taken is no line
     batch.Error = std::current_exception();
     batch.Last = true;
   }

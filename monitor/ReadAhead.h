@@ -56,8 +56,8 @@ class TReadAhead {
   TRuleBatch Batches_[kBatches];
   std::mutex Lock_;
   std::condition_variable Changed_;
-  std::atomic<uint64_t> Made_{0};  // batches handed over; changed under Lock_
-  uint64_t Asked_ = 0;             // guarded by Lock_: calls of Next
+  std::atomic<uint64_t> Made_{0};   // batches handed over; changed under Lock_
+  std::atomic<uint64_t> Asked_{0};  // calls of Next; changed under Lock_
   // Guarded by Lock_: while the reading thread sleeps, the count of calls of
   // Next that wakes it; 0 while it does not.
   uint64_t ReaderWakesAt_ = 0;
