@@ -77,7 +77,7 @@ void TLogReader::Spill(size_t bytes) {
 }
 
 // Ends the line at end (exclusive) and goes on at next.
-void TLogReader::Cut(std::string_view& line, size_t end, size_t next, int64_t& count) {
+inline void TLogReader::Cut(std::string_view& line, size_t end, size_t next, int64_t& count) {
   const char* text = Buffer() + Begin_;
   size_t length = end - Begin_;
   if (Spilled_) {
@@ -231,16 +231,21 @@ bool TLogReader::TakeRuleLine(TRuleLine& line, int64_t& consumed) {
       if (!AtEnd_) return false;
       end = next = End_;
     }
+    // The line is put together here and stored once: the caller's line may be
+    // fresh memory that the other thread read last, and bits or-ed into it one
+    // by one would each wait for it.
     size_t h = NextHit_;
-    line.Words = 0;
-    for (; h < Hits_.size() && Hits_[h].Position < end; ++h) line.Words |= Hits_[h].Word;
+    unsigned words = 0;
+    for (; h < Hits_.size() && Hits_[h].Position < end; ++h) words |= Hits_[h].Word;
     bool whole = end - Begin_ <= MaxLineBytes_;
-    line.OneWordOpens = whole && hit == start && h == NextHit_ + 1;
+    std::string_view text;
     int64_t count = 0;
-    Cut(line.Text, end, next, count);
+    Cut(text, end, next, count);
     consumed += count;
-    if (!whole)
-      line.Words = Scanner_.WordsIn(line.Text.data(), line.Text.data() + line.Text.size());
+    if (!whole) words = Scanner_.WordsIn(text.data(), text.data() + text.size());
+    line.Text = text;
+    line.Words = words;
+    line.OneWordOpens = whole && hit == start && h == NextHit_ + 1;
     return true;
   }
 }

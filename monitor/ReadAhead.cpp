@@ -97,6 +97,9 @@ void TReadAhead::Cut(TRuleBatch& batch) {
   batch.Lines.clear();
   batch.Consumed = 0;
   bool taking = false;
+  // Counted here and stored once: the batches lie side by side, and the caller
+  // reads the one beside this.
+  int64_t consumed = 0;
   try {
     size_t read = Reader_.Fill();
     // Each line is taken straight into its place: a line taken into a local and
@@ -105,14 +108,16 @@ void TReadAhead::Cut(TRuleBatch& batch) {
     for (;;) {
       batch.Lines.emplace_back();
       taking = true;
-      bool taken = Reader_.TakeRuleLine(batch.Lines.back(), batch.Consumed);
+      bool taken = Reader_.TakeRuleLine(batch.Lines.back(), consumed);
       taking = false;
       if (!taken) break;
     }
     batch.Lines.pop_back();
+    batch.Consumed = consumed;
     batch.Last = read == 0 && Reader_.Drained();
   } catch (...) {
     if (taking) batch.Lines.pop_back();  // the line being taken is no line
+    batch.Consumed = consumed;
     batch.Error = std::current_exception();
     batch.Last = true;
   }
