@@ -117,7 +117,7 @@ void PrintRow(const char* what, double best, double median, double bytes, const 
 int main(int argc, char** argv) {
   std::string exe = (fs::path(SourceRoot()) / "dist" / "orvane.exe").string();
   std::string base = fs::temp_directory_path().string();
-  int runs = 11, ruleShare = 30;
+  int runs = 15, ruleShare = 30;
   long mib = 256, memoryMib = 1024;
   for (int i = 1; i + 1 < argc; i += 2) {
     std::string option = argv[i], value = argv[i + 1];
