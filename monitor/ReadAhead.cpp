@@ -69,10 +69,10 @@ void TReadAhead::Run() {
   for (uint64_t n = 0;; ++n) {
     // Batch n reuses the buffer of batch n - kBatches, which the caller gives
     // back by asking for the batch after it.
-    auto free = [&] { return n < kBatches || Asked_ + kBatches >= n + 2; };
-    if (!free() && !LookFor(free)) {
+    auto bufferFree = [&] { return n < kBatches || Asked_ + kBatches >= n + 2; };
+    if (!bufferFree() && !LookFor(bufferFree)) {
       std::unique_lock<std::mutex> lock(Lock_);
-      if (!free()) {
+      if (!bufferFree()) {
         ReaderWakesAt_ = n + 2 + kBatches / 2 - kBatches;
         Changed_.wait(lock, [&] { return Stop_ || Asked_ >= ReaderWakesAt_; });
         ReaderWakesAt_ = 0;

@@ -191,6 +191,7 @@ class TFilter {
 // Sixty-four positions make a group. For each group of a run of them, the
 // positions that may start a word and those that hold a CR, a bit each.
 constexpr size_t kGroup = 64;
+// How many bytes past its positions a group's tests read, at the most.
 constexpr size_t kGroupReach = 8;
 using TMarkGroups = void (*)(const char* at, size_t groups, uint64_t* candidates, uint64_t* crs);
 
