@@ -12,19 +12,13 @@
 #include <filesystem>
 #include <fstream>
 
+#include "tools/common/RuleTriggers.h"
+
 namespace fs = std::filesystem;
 
 std::vector<std::string> TriggerCountCommand(const std::string& program, const std::string& file) {
-  static const char* const kTriggers[] = {
-      "Server: SYNC: 2way:",        "Server: Singleton player reset.",
-      "created, running...",        "chat: Changing realism to",
-      "chat: Changing track",       "chat: Changing race_type",
-      "chat: Changing ai_strength", "chat: Changing ai car count",
-      "chat: Changing damage_on",   "chat: Changing is_reversed",
-      "Server: User Connected:",    "Server: User",
-      "Server: Disconnecting",      "latency for"};
   std::vector<std::string> command = {program, "-c", "-F"};
-  for (const char* trigger : kTriggers) command.insert(command.end(), {"-e", trigger});
+  for (const char* trigger : kRuleTriggers) command.insert(command.end(), {"-e", trigger});
   command.push_back(file);
   return command;
 }

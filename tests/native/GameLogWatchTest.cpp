@@ -22,6 +22,7 @@
 #include "support/WatcherDescribe.h"
 #include "support/WatcherFakes.h"
 #include "support/WatcherReference.h"
+#include "tools/common/RuleTriggers.h"
 
 namespace {
 
@@ -140,23 +141,16 @@ TEST_F(GameLogWatch, LongHistoryLeavesTheBoardThePlainReadingLeaves) {
 }
 
 TEST_F(GameLogWatch, RuleShareHistoryHoldsEveryKindAtItsShareWithVariedNames) {
-  const char* const kTriggers[] = {"Server: SYNC: 2way:",        "Server: Singleton player reset.",
-                                   "created, running...",        "chat: Changing realism to",
-                                   "chat: Changing track",       "chat: Changing race_type",
-                                   "chat: Changing ai_strength", "chat: Changing ai car count",
-                                   "chat: Changing damage_on",   "chat: Changing is_reversed",
-                                   "Server: User Connected:",    "Server: User",
-                                   "Server: Disconnecting",      "latency for"};
   GameLog(Dir.Path(), "--lines 50000 --rule-share 30 --no-startup --seed 9");
   std::string bytes = ReadFileBytes(Session.LogPath);
-  std::vector<int> kinds(std::size(kTriggers));
+  std::vector<int> kinds(std::size(kRuleTriggers));
   std::set<std::string> joined;
   int lines = 0, ruleLines = 0;
   for (size_t at = 0, end; (end = bytes.find("\r\n", at)) != std::string::npos; at = end + 2) {
     std::string line = bytes.substr(at, end - at);
     bool acted = false;
     for (size_t k = 0; k < kinds.size(); ++k)
-      if (line.find(kTriggers[k]) != std::string::npos) acted = ++kinds[k] > 0;
+      if (line.find(kRuleTriggers[k]) != std::string::npos) acted = ++kinds[k] > 0;
     if (line.rfind("Server: User Connected: ", 0) == 0)
       joined.insert(line.substr(24, line.find(" (") - 24));
     ++lines;
@@ -164,7 +158,7 @@ TEST_F(GameLogWatch, RuleShareHistoryHoldsEveryKindAtItsShareWithVariedNames) {
   }
   EXPECT_EQ(lines, 50000);
   EXPECT_NEAR(ruleLines, lines * 30 / 100, lines / 100);
-  for (size_t k = 0; k < kinds.size(); ++k) EXPECT_GT(kinds[k], 0) << kTriggers[k];
+  for (size_t k = 0; k < kinds.size(); ++k) EXPECT_GT(kinds[k], 0) << kRuleTriggers[k];
   EXPECT_GT(joined.size(), 100u);  // far more than the evening's eighteen regulars
   ASSERT_TRUE(Log_->Pass());
   EXPECT_EQ(DescribeBoard(Board), DescribeBoard(Replay({bytes}).Board));
