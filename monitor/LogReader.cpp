@@ -193,14 +193,6 @@ size_t TLogReader::SettledEnd() const {
   return LineStartOf(Begin_, End_ - 1);
 }
 
-bool TLogReader::TakeRuleLine(std::string_view& line, unsigned& words, int64_t& consumed) {
-  TRuleLine taken;
-  if (!TakeRuleLine(taken, consumed)) return false;
-  line = taken.Text;
-  words = taken.Words;
-  return true;
-}
-
 bool TLogReader::TakeRuleLine(TRuleLine& line, int64_t& consumed) {
   line.OneWordOpens = false;
   for (;;) {

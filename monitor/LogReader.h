@@ -61,10 +61,9 @@ class TLogReader {
   bool TakeLine(std::string_view& line, int64_t& count);
   // Like TakeLine, but first passes over the lines that hold no trigger word
   // (no rule can fire on them). consumed grows by the bytes of every line passed
-  // over or taken, also when no line is returned; words gets exactly the
-  // trigger words that the line taken holds.
+  // over or taken, also when no line is returned; the line taken gets exactly
+  // the trigger words it holds.
   bool TakeRuleLine(TRuleLine& line, int64_t& consumed);
-  bool TakeRuleLine(std::string_view& line, unsigned& words, int64_t& consumed);
 
  private:
   size_t FindCr(size_t from) const;

@@ -127,16 +127,15 @@ TEST(TakeRuleLine, PassesOverLinesWithoutTriggerWordsAndCountsThem) {
   file.Bytes = "chat: Bob: gg\r\nnet: ok\r\nlatency for Bob is 5\r\nLap 1\r\n";
   TLogReader reader(file, 4096);
   reader.Fill();
-  std::string_view line;
-  unsigned words = 0;
+  TRuleLine line;
   int64_t consumed = 0;
-  ASSERT_TRUE(reader.TakeRuleLine(line, words, consumed));
-  EXPECT_EQ(line, "latency for Bob is 5");
-  EXPECT_EQ(words, kWordLatency);
+  ASSERT_TRUE(reader.TakeRuleLine(line, consumed));
+  EXPECT_EQ(line.Text, "latency for Bob is 5");
+  EXPECT_EQ(line.Words, kWordLatency);
   EXPECT_EQ(consumed, 15 + 9 + 22);
   // The last line has no word: it is passed over, but only once the end of
   // the file shows that nothing follows its CR LF... which the buffer does.
-  EXPECT_FALSE(reader.TakeRuleLine(line, words, consumed));
+  EXPECT_FALSE(reader.TakeRuleLine(line, consumed));
   EXPECT_EQ(consumed, static_cast<int64_t>(file.Bytes.size()));
 }
 
@@ -145,11 +144,10 @@ TEST(TakeRuleLine, ReportsEveryTriggerWordOfTheLine) {
   file.Bytes = "x Server: User Connected: latency for Server: Disconnecting\r\n";
   TLogReader reader(file, 4096);
   reader.Fill();
-  std::string_view line;
-  unsigned words = 0;
+  TRuleLine line;
   int64_t consumed = 0;
-  ASSERT_TRUE(reader.TakeRuleLine(line, words, consumed));
-  EXPECT_EQ(words, kWordUser | kWordLatency | kWordDisconnecting);
+  ASSERT_TRUE(reader.TakeRuleLine(line, consumed));
+  EXPECT_EQ(line.Words, kWordUser | kWordLatency | kWordDisconnecting);
 }
 
 // The rules skip their searches on a line whose one trigger word opens it: the
@@ -181,10 +179,9 @@ TEST(TakeRuleLine, WordStartingOnTheDroppedByteBelongsToNoLine) {
   file.Bytes = "x\rlatency for Bob is 5\r\n";
   TLogReader reader(file, 4096);
   reader.Fill();
-  std::string_view line;
-  unsigned words = 0;
+  TRuleLine line;
   int64_t consumed = 0;
-  EXPECT_FALSE(reader.TakeRuleLine(line, words, consumed));
+  EXPECT_FALSE(reader.TakeRuleLine(line, consumed));
   EXPECT_EQ(consumed, 24);
 }
 
@@ -193,14 +190,13 @@ TEST(TakeRuleLine, WaitsForTheByteAfterAFinalCr) {
   file.Bytes = "latency for Bob is 5\r";
   TLogReader reader(file, 4096);
   reader.Fill();
-  std::string_view line;
-  unsigned words = 0;
+  TRuleLine line;
   int64_t consumed = 0;
-  EXPECT_FALSE(reader.TakeRuleLine(line, words, consumed));
+  EXPECT_FALSE(reader.TakeRuleLine(line, consumed));
   EXPECT_EQ(consumed, 0);
   EXPECT_EQ(reader.Fill(), 0u);  // the end of the file: the CR stays in the line
-  ASSERT_TRUE(reader.TakeRuleLine(line, words, consumed));
-  EXPECT_EQ(line, "latency for Bob is 5\r");
+  ASSERT_TRUE(reader.TakeRuleLine(line, consumed));
+  EXPECT_EQ(line.Text, "latency for Bob is 5\r");
   EXPECT_EQ(consumed, 21);
   EXPECT_TRUE(reader.Drained());
 }
