@@ -150,10 +150,6 @@ void TLineRules::Apply(TView line) {
   Run(line, kAllTriggerWords, false, false);
 }
 
-void TLineRules::Apply(TView line, unsigned words) {
-  Run(line, words, true, false);
-}
-
 void TLineRules::Apply(const TRuleLine& line) {
   Run(line.Text, line.Words, true, line.OneWordOpens);
 }

@@ -20,11 +20,10 @@ class TLineRules {
 
   // Runs the rules over line in their order.
   void Apply(std::string_view line);
-  // The same for a line whose trigger words are known: words holds exactly the
-  // words found in it. A rule whose word is missing cannot fire and is not
-  // tried, and a trigger that is a word itself needs no search.
-  void Apply(std::string_view line, unsigned words);
-  // The same for a line as the log reader takes it.
+  // The same for a line as the log reader takes it, whose trigger words are
+  // known: its Words hold exactly the words found in it. A rule whose word is
+  // missing cannot fire and is not tried, and a trigger that is a word itself
+  // needs no search.
   void Apply(const TRuleLine& line);
 
   // The caption that the last line announcing the server asked for, if any came

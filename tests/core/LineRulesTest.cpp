@@ -209,10 +209,10 @@ TEST(LineRules, MissingTriggerWordSkipsTheRule) {
   TRaceBoard board;
   TLineRules rules(board, session);
   std::string line = "Server: SYNC: 2way: latency for x";
-  rules.Apply(line, kWordLatency);
+  rules.Apply(TRuleLine{line, kWordLatency});
   EXPECT_FALSE(board.InRace);
   line = "Server: SYNC: 2way:";
-  rules.Apply(line, kWordSync);
+  rules.Apply(TRuleLine{line, kWordSync});
   EXPECT_TRUE(board.InRace);
 }
 
