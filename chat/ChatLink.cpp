@@ -3,6 +3,7 @@
 #include <memory>
 #include <mutex>
 
+#include "chat/ChatBounds.h"
 #include "chat/Envelope.h"
 #include "chat/ListTexts.h"
 #include "chat/RecThread.h"
@@ -10,6 +11,8 @@
 TChatLink::TChatLink(TSession& session, TIdTCPClient& client, TUiBridge& ui)
     : Session_(session), Client_(client), Ui_(ui) {
   Client_.OnConnected = [this](TIdTCPClient& sender) { IdTCPClient1Connected(sender); };
+  Client_.Abandon = [this] { return Abandoning_.load(); };
+  Client_.AbandonRead = [this] { return ReceiverStopping_.load(); };
 }
 
 TChatLink::~TChatLink() {
@@ -17,6 +20,8 @@ TChatLink::~TChatLink() {
   // so it must not outlive them.
   StopReceiver();
   Client_.OnConnected = nullptr;
+  Client_.Abandon = nullptr;
+  Client_.AbandonRead = nullptr;
 }
 
 void TChatLink::IdTCPClient1Connected(TIdTCPClient& sender) {
@@ -38,7 +43,7 @@ void TChatLink::SendTracks() {
     std::lock_guard<std::mutex> lock(Session_.StateLock);
     names = Session_.TrackNames;
   }
-  Client_.SendLine(RoomLine(TrackListText(names)));
+  Send(RoomLine(TrackListText(names)));
 }
 
 void TChatLink::SendCars() {
@@ -48,7 +53,7 @@ void TChatLink::SendCars() {
     std::lock_guard<std::mutex> lock(Session_.StateLock);
     names = Session_.CarNames;
   }
-  Client_.SendLine(RoomLine(CarListText(names)));
+  Send(RoomLine(CarListText(names)));
 }
 
 void TChatLink::StopReceiver() {
@@ -57,12 +62,22 @@ void TChatLink::StopReceiver() {
     std::lock_guard<std::mutex> lock(Session_.StateLock);
     previous = std::move(Session_.ReceiveThread);
   }
-  if (previous) StopReceiveThread(*previous, Ui_);
+  if (!previous) return;
+  ReceiverStopping_ = true;
+  StopReceiveThread(*previous, Ui_);
+  ReceiverStopping_ = false;
 }
 
 void TChatLink::CloseChat() {
   StopReceiver();
-  if (Client_.IsConnected()) Client_.SendLine(ChatEnvelope("/quit"));
+  if (Client_.IsConnected()) Send(ChatEnvelope("/quit"));
+}
+
+void TChatLink::Send(const std::string& line) {
+  if (Ui_.OnUiThread())
+    Client_.SendLine(line, kWindowSendBound);
+  else
+    Client_.SendLine(line);
 }
 
 bool TChatLink::IsConnected() {
@@ -80,7 +95,7 @@ void TChatLink::OpenConnection() {
 }
 
 void TChatLink::SendLine(const std::string& line) {
-  Client_.SendLine(line);
+  Send(line);
 }
 
 void TChatLink::CloseConnection() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <string>
 
@@ -37,6 +38,11 @@ class TChatLink : public TWatcherChatPort {
   // connected. The connection itself stays open.
   void CloseChat();
 
+  // While set, a connect (its name lookup included) or a send waiting for room
+  // gives up at once: the stop of the watcher, whose connect or announcement
+  // would otherwise hold the stop for as long as the chat server lets it.
+  void AbandonWaits(bool abandon) { Abandoning_ = abandon; }
+
   // TWatcherChatPort
   bool IsConnected() override;
   void SetTarget(const std::string& host, int port) override;
@@ -50,8 +56,15 @@ class TChatLink : public TWatcherChatPort {
  private:
   // Takes the receive thread out of the session, stops it and waits for it.
   void StopReceiver();
+  // A line to the chat server; from the user-interface thread within
+  // kWindowSendBound.
+  void Send(const std::string& line);
 
   TSession& Session_;
   TIdTCPClient& Client_;
   TUiBridge& Ui_;
+  std::atomic<bool> Abandoning_{false};
+  // Set while the receive thread is being stopped: its read gives up at once
+  // instead of waiting out the read time-out.
+  std::atomic<bool> ReceiverStopping_{false};
 };

@@ -40,6 +40,11 @@ bool ParseDottedAddress(const std::string& text, uint32_t& address) {
   return true;
 }
 
+bool IsLiteralHost(const std::string& host) {
+  uint32_t address;
+  return IsLocalHost(host) || ParseDottedAddress(host, address);
+}
+
 uint32_t ResolveHost(TSocketStack& stack, const std::string& host) {
   if (IsLocalHost(host)) return kLoopback;
   uint32_t address = 0;

@@ -1,5 +1,6 @@
 #include "chat/RecThread.h"
 
+#include "chat/ChatBounds.h"
 #include "chat/Envelope.h"
 #include "session/StrUtils.h"
 
@@ -78,6 +79,8 @@ void TRecThread::HandleReceived() {
   Str::Delete(r, 1, Str::Pos("\t", r));
   // For a well-formed envelope these are the closing "\"/>".
   if (r.size() >= 3) r.erase(r.size() - 3);
-  Connection_.SendLine(ChatEnvelope("/pong\t" + firstField + "\t" + r));
+  // On the user-interface thread: a chat server that no longer reads costs
+  // the link, not the window.
+  Connection_.SendLine(ChatEnvelope("/pong\t" + firstField + "\t" + r), kWindowSendBound);
   Session_.ResponseLog.WriteLine(r);
 }

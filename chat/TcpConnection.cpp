@@ -97,9 +97,11 @@ void TIdTCPConnection::Connect(const std::string& host, int port,
     if (Socket_) throw EIdAlreadyConnected();
     EmptyBuffer();
     ClosedFlag_ = false;
-    bounded = HasDeadline_ || Abandon;
+    bounded = HasDeadline_ || Abandon || ConnectTimeout > 0;
     deadline = HasDeadline_ ? Deadline_ : TClock::time_point::max();
   }
+  if (ConnectTimeout > 0)
+    deadline = std::min(deadline, TClock::now() + std::chrono::milliseconds(ConnectTimeout));
   TLiveSocketRef made;
   bool installed = false;
   try {
@@ -109,7 +111,7 @@ void TIdTCPConnection::Connect(const std::string& host, int port,
     int code = made->Socket->BindAny();
     if (code == kWsaeAddrInUse) throw EIdCouldNotBindSocket();
     if (code != 0) throw EIdSocketError(code);
-    uint32_t address = ResolveHost(*Stack_, host);
+    uint32_t address = Resolve(host, bounded, deadline);
     // A port outside 16 bits would wrap around to another port.
     if (port < 0 || port > 65535) throw EIdSocketError(kWsaeAddrNotAvail);
     if (bounded) {
@@ -151,6 +153,23 @@ void TIdTCPConnection::Connect(const std::string& host, int port,
   }
 }
 
+uint32_t TIdTCPConnection::Resolve(const std::string& host, bool bounded,
+                                   TClock::time_point deadline) {
+  uint32_t address = 0;
+  if (!bounded || IsLiteralHost(host)) return ResolveHost(*Stack_, host);
+  // Every connect asks the system afresh (a changed DNS record is followed at
+  // the next try); only a lookup of the same name that is still running is
+  // waited for instead of started again.
+  if (!Lookup_ || Lookup_->Answered() || Lookup_->Name() != host)
+    Lookup_ = std::make_shared<THostLookup>(Stack_, host);
+  std::shared_ptr<THostLookup> lookup = Lookup_;
+  int code = lookup->Wait(
+      deadline, [this] { return Abandoned(); }, address);
+  if (lookup->Answered()) Lookup_.reset();
+  if (code != 0) throw EIdSocketError(code);
+  return address;
+}
+
 void TIdTCPClient::OpenConnection() {
   Connect(Host, Port, [this] {
     if (OnConnected) OnConnected(*this);
@@ -160,11 +179,35 @@ void TIdTCPClient::OpenConnection() {
 // --- Writing ---
 
 void TIdTCPConnection::SendLine(const std::string& text) {
-  SendBlock(text + "\r\n");
+  SendBlock(text + "\r\n", 0);
+}
+
+void TIdTCPConnection::SendLine(const std::string& text, int boundMs) {
+  SendBlock(text + "\r\n", boundMs);
 }
 
 void TIdTCPConnection::SendBlock(const std::string& bytes) {
-  std::lock_guard<std::mutex> writing(WriteLock_);
+  SendBlock(bytes, 0);
+}
+
+void TIdTCPConnection::SendBlock(const std::string& bytes, int boundMs) {
+  const TClock::time_point callDeadline =
+      boundMs > 0 ? TClock::now() + std::chrono::milliseconds(boundMs) : TClock::time_point::max();
+  std::unique_lock<std::timed_mutex> writing(WriteLock_, std::defer_lock);
+  if (boundMs <= 0) {
+    writing.lock();
+  } else if (!writing.try_lock_until(callDeadline)) {
+    // Another writer has held the connection for the whole bound: it is stuck
+    // in a send that makes no progress. Closing the connection frees it too.
+    TLiveSocketRef stuck;
+    {
+      std::lock_guard<std::mutex> state(StateLock_);
+      stuck = Socket_;
+    }
+    if (!stuck) throw EIdConnClosedGracefully();
+    DropSocket(stuck);
+    throw EIdSocketError(kWsaeTimedOut);
+  }
   TLiveSocketRef socket;
   {
     std::lock_guard<std::mutex> state(StateLock_);
@@ -173,21 +216,60 @@ void TIdTCPConnection::SendBlock(const std::string& bytes) {
     if (!HasSocketObject_) throw EIdNotConnected();
     socket = Socket_;
   }
+  SendAll(socket, bytes, callDeadline);
+}
+
+void TIdTCPConnection::SendAll(const TLiveSocketRef& live, const std::string& bytes,
+                               TClock::time_point callDeadline) {
+  TLiveSocket& socket = *live;
+  const auto stallLimit = std::chrono::milliseconds(SendTimeout);
+  TClock::time_point progressDeadline =
+      SendTimeout > 0 ? TClock::now() + stallLimit : TClock::time_point::max();
   size_t done = 0;
   while (done < bytes.size()) {
-    if (socket->Closed) throw EIdClosedSocket();
+    if (socket.Closed) throw EIdClosedSocket();
     size_t sent = 0;
-    int code = socket->Socket->Send(bytes.data() + done, bytes.size() - done, sent);
-    if (code != 0) {
-      if (socket->Closed) throw EIdClosedSocket();
+    int code = socket.Socket->Send(bytes.data() + done, bytes.size() - done, sent);
+    if (code == 0) {
+      done += sent;
+      if (sent > 0 && SendTimeout > 0) progressDeadline = TClock::now() + stallLimit;
+      continue;
+    }
+    if (code != kWsaeWouldBlock) {
+      if (socket.Closed) throw EIdClosedSocket();
       if (ClosesTheSocket(code)) {
         std::lock_guard<std::mutex> state(StateLock_);
-        if (Socket_ == socket) CloseSocketLocked();
+        if (Socket_ == live) CloseSocketLocked();
       }
       throw EIdSocketError(code);
     }
-    done += sent;
+    // The buffers are full: the peer is slow, or has stopped reading.
+    // A line given up half-way leaves the stream unusable: the link is lost.
+    if (Abandoned()) {
+      DropSocket(live);
+      throw EIdClosedSocket();
+    }
+    const TClock::time_point now = TClock::now();
+    const TClock::time_point until = std::min(callDeadline, progressDeadline);
+    if (now >= until) {
+      DropSocket(live);
+      throw EIdSocketError(kWsaeTimedOut);
+    }
+    const long long left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(until - now).count();
+    bool writable = false;
+    code = socket.Socket->WaitWritable(
+        static_cast<int>(std::clamp<long long>(left, 1, kWaitSliceMs)), writable);
+    if (code != 0) {
+      if (socket.Closed) throw EIdClosedSocket();
+      throw EIdSocketError(code);
+    }
   }
+}
+
+void TIdTCPConnection::DropSocket(const TLiveSocketRef& socket) {
+  std::lock_guard<std::mutex> state(StateLock_);
+  if (Socket_ == socket) CloseSocketLocked();
 }
 
 // --- Reading (ReadLock_ held) ---
@@ -222,7 +304,8 @@ void TIdTCPConnection::WaitForData(TLiveSocket& socket, int timeoutMs) {
       timeoutMs > 0 ? TClock::now() + std::chrono::milliseconds(timeoutMs) : Deadline_;
   if (HasDeadline_) deadline = std::min(deadline, Deadline_);
   for (;;) {
-    if (socket.Closed || Abandoned()) throw EIdClosedSocket();
+    const bool abandoned = AbandonRead ? AbandonRead() : Abandoned();
+    if (socket.Closed || abandoned) throw EIdClosedSocket();
     int slice = kWaitSliceMs;
     if (bounded) {
       auto left =
@@ -251,18 +334,32 @@ size_t TIdTCPConnection::ReceiveOnce(int timeoutMs) {
     if (!HasSocketObject_ || !Socket_) throw EIdNotConnected();
     socket = Socket_;
   }
-  WaitForData(*socket, timeoutMs);
-
-  if (Head_ >= kCompactAt && Head_ * 2 >= Buffer_.size()) {
-    Buffer_.erase(0, Head_);
-    Head_ = 0;
-  }
-  const size_t before = Buffer_.size();
-  const size_t size = RecvBufferSize > 0 ? static_cast<size_t>(RecvBufferSize) : 1;
-  Buffer_.resize(before + size);
+  const TClock::time_point started = TClock::now();
   size_t received = 0;
-  int code = socket->Socket->Receive(&Buffer_[before], size, received);
-  Buffer_.resize(before + (code == 0 ? received : 0));
+  int code;
+  for (;;) {
+    // The read's own time-out counts from the first wait, however often a
+    // readable socket turns out to hold nothing after all.
+    int wait = timeoutMs;
+    if (timeoutMs > 0) {
+      const long long used =
+          std::chrono::duration_cast<std::chrono::milliseconds>(TClock::now() - started).count();
+      wait = static_cast<int>(std::max<long long>(1, timeoutMs - used));
+    }
+    WaitForData(*socket, wait);
+
+    if (Head_ >= kCompactAt && Head_ * 2 >= Buffer_.size()) {
+      Buffer_.erase(0, Head_);
+      Head_ = 0;
+    }
+    const size_t before = Buffer_.size();
+    const size_t size = RecvBufferSize > 0 ? static_cast<size_t>(RecvBufferSize) : 1;
+    Buffer_.resize(before + size);
+    received = 0;
+    code = socket->Socket->Receive(&Buffer_[before], size, received);
+    Buffer_.resize(before + (code == 0 ? received : 0));
+    if (code != kWsaeWouldBlock) break;
+  }
   if ((code != 0 || received == 0) && socket->Closed) throw EIdClosedSocket();
 
   if (code != 0) {

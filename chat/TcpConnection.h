@@ -8,6 +8,7 @@
 #include <mutex>
 #include <string>
 
+#include "chat/HostLookup.h"
 #include "chat/IdErrors.h"
 #include "platform/Socket.h"
 
@@ -27,17 +28,15 @@ enum TIdMaxLineAction { maException, maSplit };
 // Threads. Four locks, taken in this order when a thread needs more than one:
 // ConnectLock_ (one OpenConnection at a time), ReadLock_ (the reader: input
 // buffer and line search, held for a whole read), WriteLock_ (one writer for a
-// whole block), StateLock_ (socket object, open socket, closed flag; held only
-// for a few instructions, never across a wait). A read or write takes a
-// reference to the open socket under StateLock_ and works on it without the
-// lock. Closing shuts the socket's sending side down (the peer sees the end of
-// the stream, and what it still sends is not refused) and drops the
-// connection's reference; the descriptor itself goes when the last operation
-// that holds a reference lets go, so its number cannot be handed to a new
-// socket while an old reader still waits on it. Waits are cut into short
-// slices that look at the socket's closed mark, so a close by another thread
-// ends them on every platform. A connect empties the input buffer under
-// ReadLock_, so it waits for a reader of the old connection to leave (within a
+// whole block; a bounded send waits for it no longer than its bound), StateLock_ (socket object,
+// open socket, closed flag; held only for a few instructions, never across a wait). A read or write
+// takes a reference to the open socket under StateLock_ and works on it without the lock. Closing
+// shuts the socket's sending side down (the peer sees the end of the stream, and what it still
+// sends is not refused) and drops the connection's reference; the descriptor itself goes when the
+// last operation that holds a reference lets go, so its number cannot be handed to a new socket
+// while an old reader still waits on it. Waits are cut into short slices that look at the socket's
+// closed mark, so a close by another thread ends them on every platform. A connect empties the
+// input buffer under ReadLock_, so it waits for a reader of the old connection to leave (within a
 // slice of the close) and nothing of the old connection is read on the new
 // one. Reads never wait for writes.
 class TIdTCPConnection {
@@ -53,15 +52,30 @@ class TIdTCPConnection {
   int SendBufferSize = 32768;  // stored only
   int MaxLineLength = 16384;   // 0: no limit
   TIdMaxLineAction MaxLineAction = maException;
+  // Longest wait of a connect, its name lookup included, in milliseconds; then
+  // it fails with 10060 (timed out). 0 leaves it to the system.
+  int ConnectTimeout = 0;
+  // Longest time a send may go without making progress, in milliseconds: a
+  // peer that stays connected but stops reading fills the buffers, and then
+  // the send fails with 10060 and the connection is closed (a line cut in two
+  // leaves nothing that could be sent after it). 0: no limit.
+  int SendTimeout = 0;
 
   bool IsConnected();
   void SendLine(const std::string& text);
+  // As SendLine, but the whole call ends within boundMs, the wait for another
+  // writer included: for the user-interface thread, which must not hang on a
+  // peer that stopped reading. When the bound is reached the link is lost: the
+  // connection is closed (which also frees a writer stuck before this one) and
+  // the call fails with 10060.
+  void SendLine(const std::string& text, int boundMs);
   char ReceiveChar();
   std::string ReceiveLine();
   void CloseConnection();
 
   // Operations the HTTP client adds.
   void SendBlock(const std::string& bytes);
+  void SendBlock(const std::string& bytes, int boundMs);
   std::string ReceiveBytes(size_t count);
   std::string ReceiveUntilClose();
   void PollForClose();
@@ -77,11 +91,16 @@ class TIdTCPConnection {
   // cleared by the thread that connects and reads.
   void SetDeadline(std::chrono::steady_clock::time_point deadline);
   void ClearDeadline();
-  // Asked every wait slice (about 100 ms) while the connection connects or
-  // reads: true gives the wait up at once (EIdClosedSocket, or the interrupted
-  // connect's socket error), so that a thread asked to stop ends promptly. Set
-  // before the connection is used, by its owner.
+  // Asked every wait slice (about 100 ms) while the connection connects (its
+  // name lookup included), waits for room to send, or reads: true gives the
+  // wait up at once (EIdClosedSocket, or the interrupted connect's socket
+  // error 10004), so that a thread asked to stop ends promptly. A send given
+  // up half-way closes the connection. Set before the connection is used, by
+  // its owner.
   std::function<bool()> Abandon;
+  // When set, reads ask this instead of Abandon: where one thread reads and
+  // another writes, each is stopped on its own.
+  std::function<bool()> AbandonRead;
 
   // Replaces the socket layer (null: the platform's); the next OpenConnection
   // uses it.
@@ -115,12 +134,24 @@ class TIdTCPConnection {
 
   // Whether the owner wants the current wait given up.
   bool Abandoned() const { return Abandon && Abandon(); }
+  // The address of host, looked up within deadline (ConnectLock_ held).
+  uint32_t Resolve(const std::string& host, bool bounded,
+                   std::chrono::steady_clock::time_point deadline);
+  // Sends the whole block over socket, waiting for room within the bounds.
+  void SendAll(const std::shared_ptr<TLiveSocket>& socket, const std::string& bytes,
+               std::chrono::steady_clock::time_point callDeadline);
+  // Closes socket if it is still the open one: the link it carried is lost.
+  void DropSocket(const std::shared_ptr<TLiveSocket>& socket);
 
   std::shared_ptr<TSocketStack> Stack_;  // guarded by ConnectLock_
+  // The last name lookup, while it may still be running: a connect to the same
+  // name waits for it instead of starting another, so a DNS server that never
+  // answers costs one thread, not one per try. Guarded by ConnectLock_.
+  std::shared_ptr<THostLookup> Lookup_;
 
   std::mutex ConnectLock_;
   std::mutex ReadLock_;
-  std::mutex WriteLock_;
+  std::timed_mutex WriteLock_;
   std::mutex StateLock_;
 
   // Guarded by StateLock_.

@@ -59,6 +59,9 @@ void TTLog::RunPasses() {
     // watcher when the try is due, however long the pause between passes.
     int pause = PauseAfterPass(refreshTime);
     if (Waiting_) pause = static_cast<int>(std::min<int64_t>(pause, Backoff_.MillisecondsToNext()));
+    // A stop asked for during the pass ends the watcher now: the sleep would
+    // only hold the stop up.
+    if (Terminated()) return;
     Sleep(pause);
   }
 }
@@ -220,6 +223,11 @@ TTLog::TConnect TTLog::ConnectStep() {
     Chat_.SetTarget(host, port);
     Chat_.OpenConnection();
   } catch (...) {
+    // A stop gives the connect up; nobody is to be told of that.
+    if (Terminated()) {
+      Window_.ShowChatState(1);
+      return TConnect::Failed;
+    }
     if (heals) {
       // Nobody may be at the machine to close a box: the lamp and "Reconnect
       // to Chat" say what is wrong, and the watcher tries again by itself.

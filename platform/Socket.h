@@ -19,6 +19,7 @@
 
 // The Windows Sockets codes that the line client itself tells apart.
 constexpr int kWsaeInterrupted = 10004;
+constexpr int kWsaeWouldBlock = 10035;
 constexpr int kWsaeAddrInUse = 10048;
 constexpr int kWsaeAddrNotAvail = 10049;
 constexpr int kWsaeConnAborted = 10053;
@@ -55,9 +56,16 @@ class TSocket {
   // Waits up to timeoutMs (0: just looks) until a receive would not block; the
   // peer's close and a pending error count as readable.
   virtual int WaitReadable(int timeoutMs, bool& readable) = 0;
-  // Receives up to size bytes; received 0 means the peer has closed.
+  // Waits up to timeoutMs (0: just looks) until a send would take at least one
+  // byte; a pending error counts as writable.
+  virtual int WaitWritable(int timeoutMs, bool& writable) = 0;
+  // Receives up to size bytes without waiting; received 0 means the peer has
+  // closed, and 10035 (would block) that nothing has come after all.
   virtual int Receive(char* buffer, size_t size, size_t& received) = 0;
-  // Sends up to size bytes; sent may be less than size.
+  // Sends up to size bytes without waiting for room: sent may be less than
+  // size, and 10035 (would block) means that nothing fits now. A peer that
+  // stops reading fills the buffers; a send that waited for them would wait
+  // for ever, so the caller waits with WaitWritable within its own bounds.
   virtual int Send(const char* buffer, size_t size, size_t& sent) = 0;
   // Shuts the sending direction down: the peer sees the end of the stream.
   // The receiving side stays open, so what the peer still sends is taken in

@@ -179,7 +179,6 @@ class TPosixSocket : public TSocket {
     const int flags = ::fcntl(Fd_, F_GETFL);
     if (flags < 0 || ::fcntl(Fd_, F_SETFL, flags | O_NONBLOCK) != 0) return LastError();
     int code = WaitConnected(address, port, waitMs, abandon);
-    // The line client's reads and writes expect a blocking socket.
     ::fcntl(Fd_, F_SETFL, flags);
     return code;
   }
@@ -196,9 +195,22 @@ class TPosixSocket : public TSocket {
     return 0;
   }
 
+  int WaitWritable(int timeoutMs, bool& writable) override {
+    pollfd p{Fd_, POLLOUT, 0};
+    int n = ::poll(&p, 1, timeoutMs);
+    if (n < 0) {
+      if (errno != EINTR) return LastError();
+      n = 0;
+    }
+    writable = n > 0;
+    return 0;
+  }
+
+  // Receives and sends never wait, whatever the socket's mode: the flag holds
+  // for the one call.
   int Receive(char* buffer, size_t size, size_t& received) override {
     ssize_t n;
-    do n = ::recv(Fd_, buffer, size, 0);
+    do n = ::recv(Fd_, buffer, size, MSG_DONTWAIT);
     while (n < 0 && errno == EINTR);
     if (n < 0) return LastError();
     received = static_cast<size_t>(n);
@@ -207,7 +219,7 @@ class TPosixSocket : public TSocket {
 
   int Send(const char* buffer, size_t size, size_t& sent) override {
     ssize_t n;
-    do n = ::send(Fd_, buffer, size, kNoSignal);
+    do n = ::send(Fd_, buffer, size, kNoSignal | MSG_DONTWAIT);
     while (n < 0 && errno == EINTR);
     if (n < 0) return LastError();
     sent = static_cast<size_t>(n);

@@ -88,24 +88,16 @@ class TWinsockSocket : public TSocket {
     return 0;
   }
 
+  // The socket is non-blocking from its creation (TWinsockStack): a blocking
+  // send to a peer that stops reading would wait for ever, and Windows has no
+  // per-call flag to say otherwise. The connect is therefore always waited for.
   int Connect(uint32_t address, int port) override {
-    sockaddr_in remote{};
-    remote.sin_family = AF_INET;
-    remote.sin_addr.s_addr = SwapBytes32(address);
-    remote.sin_port = NetworkOrder16(port);
-    if (Api_->connect(S_, reinterpret_cast<sockaddr*>(&remote), sizeof remote) != 0) return Error();
-    return 0;
+    return WaitConnected(address, port, kSystemsOwnWaitMs, {});
   }
 
   int ConnectWithin(uint32_t address, int port, int waitMs,
                     const std::function<bool()>& abandon) override {
-    u_long on = 1;
-    if (Api_->ioctlsocket(S_, FIONBIO, &on) != 0) return Error();
-    int code = WaitConnected(address, port, waitMs, abandon);
-    // The line client's reads and writes expect a blocking socket.
-    u_long off = 0;
-    Api_->ioctlsocket(S_, FIONBIO, &off);
-    return code;
+    return WaitConnected(address, port, waitMs, abandon);
   }
 
   int WaitReadable(int timeoutMs, bool& readable) override {
@@ -116,6 +108,17 @@ class TWinsockSocket : public TSocket {
     int n = Api_->select(0, &set, nullptr, nullptr, &wait);
     if (n == SOCKET_ERROR) return Error();
     readable = n > 0;
+    return 0;
+  }
+
+  int WaitWritable(int timeoutMs, bool& writable) override {
+    fd_set set, failed;
+    set.fd_count = failed.fd_count = 1;
+    set.fd_array[0] = failed.fd_array[0] = S_;
+    timeval wait{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
+    int n = Api_->select(0, nullptr, &set, &failed, &wait);
+    if (n == SOCKET_ERROR) return Error();
+    writable = n > 0;
     return 0;
   }
 
@@ -137,6 +140,9 @@ class TWinsockSocket : public TSocket {
 
  private:
   int Error() const { return Api_->WSAGetLastError(); }
+
+  // Longer than any connect the system itself lets run.
+  static constexpr int kSystemsOwnWaitMs = 24 * 60 * 60 * 1000;
 
   // The connect of a non-blocking socket, waited for in short slices. Windows
   // reports a connect that failed in the exception set, not the write set.
@@ -181,6 +187,12 @@ class TWinsockStack : public TSocketStack {
   int CreateSocket(std::unique_ptr<TSocket>& socket) override {
     SOCKET s = Api_->socket(AF_INET, SOCK_STREAM, 0);
     if (s == INVALID_SOCKET) return Api_->WSAGetLastError();
+    u_long nonBlocking = 1;
+    if (Api_->ioctlsocket(s, FIONBIO, &nonBlocking) != 0) {
+      int code = Api_->WSAGetLastError();
+      Api_->closesocket(s);
+      return code;
+    }
     socket.reset(new TWinsockSocket(Api_, s));
     return 0;
   }

@@ -27,6 +27,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -63,6 +64,17 @@ class TMemoryPeer {
     std::lock_guard<std::mutex> lock(Lock_);
     SendLimit_ = bytes;
   }
+  // A peer that is alive but no longer reads: its buffers are full, and every
+  // send takes nothing (would block) until ResumeReading.
+  void StopReading() {
+    std::lock_guard<std::mutex> lock(Lock_);
+    NotReading_ = true;
+  }
+  void ResumeReading() {
+    std::lock_guard<std::mutex> lock(Lock_);
+    NotReading_ = false;
+    Changed_.notify_all();
+  }
   // Everything the client has sent.
   std::string Sent() const {
     std::lock_guard<std::mutex> lock(Lock_);
@@ -94,18 +106,38 @@ class TMemoryPeer {
   int ReceiveError_ = 0;
   int SendError_ = 0;
   size_t SendLimit_ = 0;
+  bool NotReading_ = false;
   std::string Sent_;
 };
 
 class TMemorySocket : public TSocket {
  public:
-  explicit TMemorySocket(int bindError,
-                         std::function<int(uint32_t, int, std::shared_ptr<TMemoryPeer>&)> connect)
-      : BindError_(bindError), ConnectTo_(std::move(connect)) {}
+  // hang: when set, a bounded connect first waits in it (a host that drops
+  // the connection request); it returns the connect's failure, or 0 to go on.
+  using THang = std::function<int(int waitMs, const std::function<bool()>& abandon)>;
+  TMemorySocket(int bindError,
+                std::function<int(uint32_t, int, std::shared_ptr<TMemoryPeer>&)> connect,
+                THang hang = {})
+      : BindError_(bindError), ConnectTo_(std::move(connect)), Hang_(std::move(hang)) {}
 
   int BindAny() override { return BindError_; }
 
-  int Connect(uint32_t address, int port) override { return ConnectTo_(address, port, Peer_); }
+  int Connect(uint32_t address, int port) override {
+    if (Hang_) {
+      int code = Hang_(-1, {});
+      if (code != 0) return code;
+    }
+    return ConnectTo_(address, port, Peer_);
+  }
+
+  int ConnectWithin(uint32_t address, int port, int waitMs,
+                    const std::function<bool()>& abandon) override {
+    if (Hang_) {
+      int code = Hang_(waitMs, abandon);
+      if (code != 0) return code;
+    }
+    return Connect(address, port);
+  }
 
   int WaitReadable(int timeoutMs, bool& readable) override {
     if (!Peer_) return 10057;
@@ -131,11 +163,21 @@ class TMemorySocket : public TSocket {
     return 0;  // closed (or nothing fed: a receive never blocks here)
   }
 
+  int WaitWritable(int timeoutMs, bool& writable) override {
+    if (!Peer_) return 10057;
+    std::unique_lock<std::mutex> lock(Peer_->Lock_);
+    writable = Peer_->Changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] {
+      return !Peer_->NotReading_ || Peer_->ShutDown_ || Peer_->SendError_ != 0;
+    });
+    return 0;
+  }
+
   int Send(const char* buffer, size_t size, size_t& sent) override {
     if (!Peer_) return 10057;
     std::lock_guard<std::mutex> lock(Peer_->Lock_);
     if (Peer_->ShutDown_) return kWsaeShutdown;
     if (Peer_->SendError_ != 0) return Peer_->SendError_;
+    if (Peer_->NotReading_) return kWsaeWouldBlock;
     sent = Peer_->SendLimit_ != 0 ? std::min(size, Peer_->SendLimit_) : size;
     Peer_->Sent_.append(buffer, sent);
     return 0;
@@ -151,6 +193,7 @@ class TMemorySocket : public TSocket {
  private:
   int BindError_;
   std::function<int(uint32_t, int, std::shared_ptr<TMemoryPeer>&)> ConnectTo_;
+  THang Hang_;
   std::shared_ptr<TMemoryPeer> Peer_;
 };
 
@@ -168,6 +211,26 @@ class TMemorySocketStack : public TSocketStack,
   void AddHost(const std::string& name, uint32_t address) {
     std::lock_guard<std::mutex> lock(Lock_);
     Hosts_[name] = address;
+  }
+  // A host whose connection requests are dropped: every bounded connect waits
+  // its whole bound (then 10060) or until it is abandoned (10004); a connect
+  // without a bound waits until this is cleared.
+  std::atomic<bool> HangConnects{false};
+  // A DNS server that never answers: every host lookup waits until
+  // ReleaseLookups, and the names are not found then.
+  void StallLookups() {
+    std::lock_guard<std::mutex> lock(Lock_);
+    Stalled_ = true;
+  }
+  void ReleaseLookups() {
+    std::lock_guard<std::mutex> lock(Lock_);
+    Stalled_ = false;
+    Released_.notify_all();
+  }
+  // Lookups that have begun and not yet returned.
+  int LookupsInProgress() const {
+    std::lock_guard<std::mutex> lock(Lock_);
+    return InLookup_;
   }
   // Failures of the next operations (0: none).
   std::atomic<int> CreateError{0};
@@ -188,15 +251,25 @@ class TMemorySocketStack : public TSocketStack,
     if (CreateError != 0) return CreateError;
     std::shared_ptr<TMemorySocketStack> self = shared_from_this();
     socket.reset(new TMemorySocket(
-        BindError, [self](uint32_t address, int port, std::shared_ptr<TMemoryPeer>& peer) {
+        BindError,
+        [self](uint32_t address, int port, std::shared_ptr<TMemoryPeer>& peer) {
           return self->Answer(address, port, peer);
+        },
+        [self](int waitMs, const std::function<bool()>& abandon) {
+          return self->Hang(waitMs, abandon);
         }));
     return 0;
   }
 
   int LookupHost(const std::string& name, uint32_t& address) override {
-    std::lock_guard<std::mutex> lock(Lock_);
+    std::unique_lock<std::mutex> lock(Lock_);
     Lookups_.push_back(name);
+    if (Stalled_) {
+      ++InLookup_;
+      Released_.wait(lock, [this] { return !Stalled_; });
+      --InLookup_;
+      return kWsaHostNotFound;
+    }
     auto found = Hosts_.find(name);
     if (found == Hosts_.end()) return kWsaHostNotFound;
     address = found->second;
@@ -214,7 +287,21 @@ class TMemorySocketStack : public TSocketStack,
     return 0;
   }
 
+  // waitMs -1: until HangConnects is cleared.
+  int Hang(int waitMs, const std::function<bool()>& abandon) {
+    if (!HangConnects) return 0;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+    while (HangConnects && (waitMs < 0 || std::chrono::steady_clock::now() < until)) {
+      if (abandon && abandon()) return kWsaeInterrupted;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return HangConnects ? kWsaeTimedOut : 0;
+  }
+
   mutable std::mutex Lock_;
+  std::condition_variable Released_;
+  bool Stalled_ = false;
+  int InLookup_ = 0;
   std::deque<std::shared_ptr<TMemoryPeer>> Peers_;
   std::map<std::string, uint32_t> Hosts_;
   std::vector<std::string> Lookups_;
