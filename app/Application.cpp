@@ -5,6 +5,8 @@
 void TApplication::Run() {
   MSG msg;
   while (!QuitTaken_) {
+    RunDeferred();
+    if (QuitTaken_) break;
     BOOL got = GetMessageA(&msg, nullptr, 0, 0);
     if (got == 0 || got == -1) {
       Terminated_ = QuitTaken_ = true;
@@ -17,7 +19,22 @@ void TApplication::Run() {
 void TApplication::Terminate() {
   if (Terminated_) return;
   Terminated_ = true;
+  Deferred_.clear();
   PostQuitMessage(0);
+}
+
+void TApplication::Defer(std::function<void()> call) {
+  if (Terminated_) return;
+  Deferred_.push_back(std::move(call));
+}
+
+void TApplication::RunDeferred() {
+  while (!Deferred_.empty() && !Terminated_) {
+    std::function<void()> call = std::move(Deferred_.front());
+    Deferred_.pop_front();
+    call();
+  }
+  if (Terminated_) Deferred_.clear();
 }
 
 void TApplication::ProcessMessages() {
@@ -43,6 +60,7 @@ bool TApplication::RunUntil(const std::function<bool()>& done, int timeoutMs) {
   const TClock::time_point deadline = TClock::now() + std::chrono::milliseconds(timeoutMs);
   for (;;) {
     ProcessMessages();
+    RunDeferred();
     if (done()) return true;
     if (Terminated_) return done();
     auto left =

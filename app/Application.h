@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <deque>
 #include <functional>
 #include <string>
 
@@ -35,11 +36,19 @@ class TApplication {
   // timeoutMs (on a steady clock) has passed; returns done().
   bool RunUntil(const std::function<bool()>& done, int timeoutMs);
 
+  // Runs call from the message loop itself (Run, or RunUntil), after the
+  // message being handled, in the order deferred; never from a loop nested
+  // in a handler (a wait, a box, a dialog). Calls still waiting when the end
+  // is asked for are dropped.
+  void Defer(std::function<void()> call);
+
  private:
   void Dispatch(MSG& msg);
+  void RunDeferred();
 
   HWND MainWindow_ = nullptr;
   bool Terminated_ = false;
   // The quit message has been taken out of the queue (by whichever loop).
   bool QuitTaken_ = false;
+  std::deque<std::function<void()>> Deferred_;
 };

@@ -1,7 +1,6 @@
 // Start-up and shutdown of the controller.
 #include <exception>
 #include <memory>
-#include <vector>
 
 #include "app/MainWindow.h"
 #include "dialogs/message.h"
@@ -40,6 +39,9 @@ void TfmMain::Chat1Click() {
 }
 
 void TfmMain::FormDestroy() {
+  // Nothing starts again once the end has come (a lookup handing over its
+  // values, a command held from before).
+  StartSequence.Close();
   auto notice = std::make_unique<Tfmmsg>(Handle_);
   notice->ShowNotice("Shutdown connection to chat server", "Shutdown");
   notice->Show();
@@ -63,19 +65,23 @@ void TfmMain::FormDestroy() {
 }
 
 void TfmMain::StopAll() {
-  TStopping stopping(*this);
   // The watcher looks at the request only between passes, and the receive
   // thread between messages: the waits last up to one sleep plus one pass, and
   // a read time-out. Meanwhile this thread keeps running what the two hand over
   // (or they could wait for each other) and keeps reading the windows'
-  // messages, so that the windows stay painted and answering; the user's menu
-  // commands wait for the end of the stop (OnCommand). A lookup in the
-  // background gives up its connect or read within a wait slice.
+  // messages, so that the windows stay painted and answering; the user's
+  // commands wait for the end of the stop (RunCommand). A lookup in the
+  // background, and the watcher's connect (its name lookup included) or a send
+  // that waits for a chat server that stopped reading, give up within a wait
+  // slice. Safe to run again while it runs (the end of the Windows session
+  // can come in during one of its waits): each step finds done what is done.
   StartSequence.StopLookup();
-  if (Session.LogThread) {
+  if (Session.LogThread && !Session.LogThread->Finished()) {
     TThread& watcher = *Session.LogThread;
     watcher.Terminate();
+    ChatLink.AbandonWaits(true);
     Bridge_.ServeUntilFinished(watcher);
+    ChatLink.AbandonWaits(false);
   }
   // A "/quit" that cannot be written must not leave the connection open: the
   // next start would take the dead connection for a live one.
@@ -87,16 +93,4 @@ void TfmMain::StopAll() {
   }
   IdTCPClient1.CloseConnection();
   if (failure) std::rethrow_exception(failure);
-}
-
-TfmMain::TStopping::TStopping(TfmMain& form) : Form_(form) {
-  ++Form_.Stopping_;
-}
-
-TfmMain::TStopping::~TStopping() {
-  if (--Form_.Stopping_ > 0) return;
-  // The commands chosen meanwhile run now, in the order they were chosen.
-  std::vector<int> deferred;
-  deferred.swap(Form_.DeferredCommands_);
-  for (int id : deferred) PostMessageA(Form_.Handle_, WM_COMMAND, MAKEWPARAM(id, 0), 0);
 }

@@ -3,6 +3,7 @@
 #include "app/ErrorText.h"
 #include "app/FormFont.h"
 #include "app/Resources.h"
+#include "chat/ChatBounds.h"
 
 namespace {
 bool IsMenuCommand(int id) {
@@ -49,8 +50,10 @@ TfmMain::TfmMain(TApplication& application, TfmMainPorts ports)
           [this] {
             // The user-interface thread waits for another by reading its
             // messages; the wake message ends the wait. Without the window
-            // there is nothing to wake it that way.
+            // there is nothing to wake it that way. A command chosen
+            // meanwhile is held until the wait is over.
             if (!Wakeable_.load()) return false;
+            TBusy busy(*this);
             Application_.HandleMessage();
             return true;
           }),
@@ -65,12 +68,15 @@ TfmMain::TfmMain(TApplication& application, TfmMainPorts ports)
   IdTCPClient1.SendBufferSize = 1024;
   IdTCPClient1.MaxLineLength = 16384;
   IdTCPClient1.MaxLineAction = maException;
+  IdTCPClient1.ConnectTimeout = kChatConnectTimeout;
+  IdTCPClient1.SendTimeout = kChatSendTimeout;
   // OnConnected is the chat link's sign-on (IdTCPClient1Connected), set by it.
   if (ports.ChatSockets) IdTCPClient1.UseSocketStack(ports.ChatSockets);
   // A connection that died under the receive loop has been closed: the lamp
   // turns red and "Reconnect to Chat" is offered until the watcher's next pass
   // has signed on again.
   ChatLink.OnConnectionLost = [this] { ShowChatState(1); };
+  StartSequence.AbandonLookup = [this] { return EndHeld_ || Application_.Terminated(); };
 }
 
 TfmMain::~TfmMain() {
@@ -109,6 +115,7 @@ void TfmMain::Create() {
   Wakeable_ = Handle_;
   // Calls queued before the window existed have no wake message of their own.
   PostMessageA(Handle_, kBridgeWakeMessage, 0, 0);
+  TBusy busy(*this);
   Guard([this] { FormCreate(); });
 }
 
@@ -127,7 +134,42 @@ void TfmMain::Destroy() {
 void TfmMain::Shutdown() {
   if (ShutDown_) return;
   ShutDown_ = true;
+  TBusy busy(*this);
   Guard([this] { FormDestroy(); });
+}
+
+void TfmMain::RunCommand(int id) {
+  if (Busy_ > 0) {
+    if (Application_.Terminated()) return;
+    if (id == IDM_EXIT1) EndHeld_ = true;
+    Application_.Defer([this, id] { RunCommand(id); });
+    return;
+  }
+  TBusy busy(*this);
+  Guard([&] { OnCommand(id); });
+}
+
+void TfmMain::EndSession() {
+  // Lines not yet on the disk would be lost with the process.
+  Session.ResponseLog.Close();
+  Application_.Terminate();
+  if (!ShutDown_) {
+    ShutDown_ = true;
+    TBusy busy(*this);
+    try {
+      FormDestroy();
+    } catch (...) {
+      // Nobody is left to read a box: the session is ending.
+    }
+    return;
+  }
+  // A stop is already under way further up this thread (the message came in
+  // while it waited): it is finished here, with the same bounds, before
+  // Windows ends the process. What it has already done is not done again.
+  try {
+    StopAll();
+  } catch (...) {
+  }
 }
 
 void TfmMain::ShowException(const std::string& message) {
@@ -137,11 +179,10 @@ void TfmMain::ShowException(const std::string& message) {
 LRESULT TfmMain::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_COMMAND:
-      if (Stopping_ > 0 && IsMenuCommand(LOWORD(wParam))) {
-        DeferredCommands_.push_back(LOWORD(wParam));
-        return 0;
-      }
-      Guard([&] { OnCommand(LOWORD(wParam), HIWORD(wParam)); });
+      if (IsMenuCommand(LOWORD(wParam)))
+        RunCommand(LOWORD(wParam));
+      else
+        Guard([&] { ControlChanged(LOWORD(wParam), HIWORD(wParam)); });
       return 0;
     case WM_PAINT:
       OnPaint();
@@ -151,22 +192,28 @@ LRESULT TfmMain::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return OnCtlColor(message, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
     case WM_CLOSE:
       // The close box ends the program like "Exit".
-      if (Stopping_ > 0) {
-        DeferredCommands_.push_back(IDM_EXIT1);
-        return 0;
-      }
-      Guard([this] { Exit1Click(); });
+      RunCommand(IDM_EXIT1);
       return 0;
-    case kBridgeWakeMessage:
+    case kBridgeWakeMessage: {
+      // A handed-over call may wait or show a box: commands chosen meanwhile
+      // are held.
+      TBusy busy(*this);
       Bridge_.RunPending();
       return 0;
+    }
     case kIconCallbackMessage:
       Guard([&] { WM_CALLBACKPRO(lParam); });
       return 0;
+    case WM_QUERYENDSESSION:
+      // Windows may end the process soon: what has been received goes to the
+      // disk now, whatever follows.
+      try {
+        Session.ResponseLog.Flush();
+      } catch (...) {
+      }
+      return TRUE;
     case WM_ENDSESSION:
-      // Windows is ending the session and ends the process after this message:
-      // stop in order now, so that "./response.txt" is complete.
-      if (wParam) Shutdown();
+      if (wParam) EndSession();
       return 0;
     default:
       if (TaskbarCreatedMessage_ != 0 && message == TaskbarCreatedMessage_) {
@@ -177,7 +224,7 @@ LRESULT TfmMain::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   }
 }
 
-void TfmMain::OnCommand(int id, int code) {
+void TfmMain::OnCommand(int id) {
   switch (id) {
     case IDM_RETRIVEAUTOIP1:
       RetriveAutoIP1Click();
@@ -201,7 +248,6 @@ void TfmMain::OnCommand(int id, int code) {
       Car1Click();
       return;
     default:
-      ControlChanged(id, code);
       return;
   }
 }

@@ -151,7 +151,8 @@ class TfmMain : public TWatcherWindowPort, public TStartWindowPort {
  private:
   friend LRESULT CALLBACK ObjectWindowProc<TfmMain>(HWND, UINT, WPARAM, LPARAM);
   LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
-  void OnCommand(int id, int code);
+  // A user command (a menu item or the close box).
+  void OnCommand(int id);
   LRESULT OnCtlColor(UINT message, HDC dc, HWND control);
   void OnPaint();
   // MainLayout.cpp
@@ -179,21 +180,32 @@ class TfmMain : public TWatcherWindowPort, public TStartWindowPort {
   // Runs FormDestroy once, whichever way the program ends.
   void Shutdown();
 
-  // Marks the user-interface thread as waiting in StopAll for as long as it
-  // lives. Menu commands chosen meanwhile are kept and run after the stop:
-  // started in the middle of it they would race the stop for the same threads.
-  class TStopping {
+  // A user command (menu command, close box, dialog opening) runs only when
+  // no other work of the window's thread is under way: chosen while a handler
+  // runs (a wait for the network or a thread, a box, a dialog), it is held and
+  // run from the message loop after it, in the order chosen, or dropped once
+  // the end has been asked for. Started inside another's wait it would race
+  // it for the same threads and objects.
+  void RunCommand(int id);
+  // Marks the window's thread as busy in a handler for as long as it lives.
+  class TBusy {
    public:
-    explicit TStopping(TfmMain& form);
-    ~TStopping();
-    TStopping(const TStopping&) = delete;
-    TStopping& operator=(const TStopping&) = delete;
+    explicit TBusy(TfmMain& form) : Form_(form) { ++Form_.Busy_; }
+    ~TBusy() { --Form_.Busy_; }
+    TBusy(const TBusy&) = delete;
+    TBusy& operator=(const TBusy&) = delete;
 
    private:
     TfmMain& Form_;
   };
-  int Stopping_ = 0;
-  std::vector<int> DeferredCommands_;
+  int Busy_ = 0;
+  // An Exit is held: a lookup that keeps the window's thread waiting gives up.
+  bool EndHeld_ = false;
+
+  // Windows ends the session (log off, shut down) and ends the process soon
+  // after this returns: "./response.txt" is made complete first, then the stop
+  // runs with its bounds, also when a stop is already under way.
+  void EndSession();
 
   std::atomic<HWND> Wakeable_{nullptr};
   HWND Handle_ = nullptr;

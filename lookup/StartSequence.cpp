@@ -25,15 +25,28 @@ TStartSequence::TStartSequence(TSession& session, TRaceBoard& board, TIdHTTP& ht
       Chat_(chat),
       WatcherWindow_(watcherWindow),
       Ui_(ui),
-      DirectoryBase_(std::move(directoryBaseUrl)) {}
+      DirectoryBase_(std::move(directoryBaseUrl)) {
+  Http_.Abandon = [this] { return Abandoned(); };
+}
 
 TStartSequence::~TStartSequence() {
   StopLookup();
+  Http_.Abandon = nullptr;
 }
 
 bool TStartSequence::FetchAutoIP(bool LocalAuto, bool ChatAuto) {
   TDirectoryReply reply;
-  switch (AskDirectory(Http_, DirectoryUrl(DirectoryBase_), LocalAuto, ChatAuto, Limits(), reply)) {
+  TLookupOutcome outcome = TLookupOutcome::NoAnswer;
+  // The GET (its name lookup and connect included) runs beside the window's
+  // thread, which reads its messages meanwhile: the window keeps answering
+  // however long the directory or the DNS server takes, within the bounds.
+  Ui_.RunAside([&] {
+    outcome =
+        AskDirectory(Http_, DirectoryUrl(DirectoryBase_), LocalAuto, ChatAuto, Limits(), reply);
+  });
+  // The end of the program was asked for meanwhile: nobody is to be told.
+  if (outcome != TLookupOutcome::Found && Abandoned()) return false;
+  switch (outcome) {
     case TLookupOutcome::NoAnswer:
       Boxes_.ShowMessage(kLookupFailedMessage);
       return false;
@@ -61,16 +74,29 @@ void TStartSequence::RetriveAutoIP1Click() {
   Start(true);
 }
 
-void TStartSequence::Start(bool byUser) {
-  if (Session_.LogThread && !Session_.LogThread->Finished()) {
-    // Two watchers would share the session and the chat connection: a running
-    // one is asked to go on and pass at once instead. One that has already
-    // decided to end has nothing left to do but return, so the wait for it is
-    // a matter of moments, and this start follows it.
-    auto* running = dynamic_cast<TTLog*>(Session_.LogThread.get());
-    if (running && running->RequestStart()) return;
+void TStartSequence::Close() {
+  Closed_ = true;
+  StopLookup();
+}
+
+bool TStartSequence::WakeRunningWatcher() {
+  if (!Session_.LogThread || Session_.LogThread->Finished()) return false;
+  // Two watchers would share the session and the chat connection: a running
+  // one is asked to go on and pass at once instead. One that has already
+  // decided to end has nothing left to do but return, so the wait for it is
+  // a matter of moments, and the start follows it.
+  auto* running = dynamic_cast<TTLog*>(Session_.LogThread.get());
+  if (running && running->RequestStart()) return true;
+  if (Ui_.OnUiThread())
+    Ui_.ServeUntilFinished(*Session_.LogThread);
+  else
     Session_.LogThread->WaitFor();
-  }
+  return false;
+}
+
+void TStartSequence::Start(bool byUser) {
+  if (Closed_) return;
+  if (WakeRunningWatcher()) return;
   bool localAuto, chatAuto, heals;
   {
     std::lock_guard<std::mutex> lock(Session_.StateLock);
@@ -152,6 +178,13 @@ void TStartSequence::LookupFound(const TDirectoryReply& reply, int32_t port) {
 }
 
 void TStartSequence::StartWatcher() {
+  // Every start comes here, the background lookup's included: while a watcher
+  // runs there is never a second one.
+  if (Closed_) return;
+  if (WakeRunningWatcher()) {
+    Window_.EnableRetriveAutoIP(false);
+    return;
+  }
   auto watcher = std::make_unique<TTLog>(Session_, Board_, Chat_, WatcherWindow_);
   watcher->Start();
   Session_.LogThread = std::move(watcher);

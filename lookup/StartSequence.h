@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -67,6 +68,13 @@ class TStartSequence {
   // Ends a background lookup promptly (StopAll); on the user-interface thread
   // the wait for it serves handovers.
   void StopLookup();
+  // The program ends: the background lookup stops, and no later call starts
+  // anything.
+  void Close();
+
+  // Asked while the user's lookup waits for the directory: true gives it up at
+  // once, and it then fails without a message (the program is ending).
+  std::function<bool()> AbandonLookup;
 
  private:
   TSession& Session_;
@@ -79,12 +87,18 @@ class TStartSequence {
   TUiBridge& Ui_;
   std::string DirectoryBase_;
   std::unique_ptr<TLookupRetry> Retry_;
+  bool Closed_ = false;
 
   void Start(bool byUser);
   // Starts the lookup in the background; waitFirst after a failed lookup.
   void StartLookup(bool localAuto, bool chatAuto, bool waitFirst);
   // Runs on the user-interface thread with what the background lookup found.
   void LookupFound(const TDirectoryReply& reply, int32_t port);
+  // The one place that starts a watcher: a running one is woken instead.
   void StartWatcher();
+  // True when a running watcher took the start; otherwise none runs now (one
+  // that was just ending has been waited for).
+  bool WakeRunningWatcher();
+  bool Abandoned() const { return AbandonLookup && AbandonLookup(); }
   TLookupLimits Limits() const { return {LookupReadTimeout, LookupDeadline}; }
 };

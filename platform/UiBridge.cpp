@@ -83,6 +83,37 @@ void TUiBridge::ServeUntilFinished(TThread& thread) {
   }
 }
 
+namespace {
+class TAsideCall final : public TThread {
+ public:
+  explicit TAsideCall(const TUiBridge::TCall& call) : Call_(call) { Start(); }
+  ~TAsideCall() override { WaitFor(); }
+  std::exception_ptr Error;
+
+ protected:
+  void Execute() override {
+    try {
+      Call_();
+    } catch (...) {
+      Error = std::current_exception();
+    }
+  }
+
+ private:
+  const TUiBridge::TCall& Call_;
+};
+}  // namespace
+
+void TUiBridge::RunAside(const TCall& call) {
+  if (!OnUiThread()) {
+    call();
+    return;
+  }
+  TAsideCall aside(call);
+  ServeUntilFinished(aside);
+  if (aside.Error) std::rethrow_exception(aside.Error);
+}
+
 void TUiBridge::WaitForWork() {
   if (WaitForWork_ && WaitForWork_()) return;
   std::unique_lock<std::mutex> lock(Mutex_);

@@ -47,6 +47,11 @@ class TUiBridge {
   // Send can finish and end) and, through waitForWork, the window's messages.
   // The thread's end is signalled to this wait; nothing polls.
   void ServeUntilFinished(TThread& thread);
+  // Runs call and returns when it has run, its exception passed on. On the
+  // user-interface thread it runs on a thread of its own, waited for as
+  // ServeUntilFinished waits, so that a call which blocks on the network leaves
+  // the window answering; on any other thread it runs at once.
+  void RunAside(const TCall& call);
   // Serves calls until Quit() is called; for test "UI" threads and tools.
   void Serve();
   void Quit();

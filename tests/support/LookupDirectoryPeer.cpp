@@ -54,6 +54,11 @@ void TDirectoryPeer::SetDripping(int intervalMs) {
   Silent_ = false;
 }
 
+void TDirectoryPeer::SetDelay(int delayMs) {
+  std::lock_guard<std::mutex> lock(Mutex_);
+  DelayMs_ = delayMs;
+}
+
 void TDirectoryPeer::Drip(std::uintptr_t socket, int intervalMs) {
   TSocket s = Sock(socket);
   const std::string head = "HTTP/1.1 200 OK\r\nX-Drip: ";
@@ -117,13 +122,14 @@ void TDirectoryPeer::Serve(std::uintptr_t socket) {
     while ((end = buffer.find("\r\n\r\n")) != std::string::npos) {
       std::string reply;
       bool silent;
-      int drip;
+      int drip, delay;
       {
         std::lock_guard<std::mutex> lock(Mutex_);
         Requests_.push_back(buffer.substr(0, end + 4));
         reply = Reply_;
         silent = Silent_;
         drip = DripMs_;
+        delay = DelayMs_;
       }
       buffer.erase(0, end + 4);
       if (drip > 0) {
@@ -135,6 +141,9 @@ void TDirectoryPeer::Serve(std::uintptr_t socket) {
         keptWaiting = true;
         continue;
       }
+      const auto replyAt = std::chrono::steady_clock::now() + std::chrono::milliseconds(delay);
+      while (!Stop_ && std::chrono::steady_clock::now() < replyAt)
+        std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
       if (!ToolNet::SendAll(s, reply)) return;
       if (CloseAfterReply_) {
         ToolNet::ShutdownSend(s);

@@ -28,6 +28,8 @@ class TDirectoryPeer {
   // Makes every later request answered one byte every intervalMs, a head that
   // never ends, until the client gives up, or for 10 s.
   void SetDripping(int intervalMs);
+  // Makes every later request answered with the reply after delayMs.
+  void SetDelay(int delayMs);
 
   int Port() const { return Port_; }
   // "http://127.0.0.1:port"
@@ -54,6 +56,7 @@ class TDirectoryPeer {
   std::string Reply_;
   bool Silent_ = false;
   int DripMs_ = 0;  // 0: no drip
+  int DelayMs_ = 0;
   bool CloseAfterReply_;
   std::vector<std::string> Requests_;
   std::thread Thread_;
