@@ -70,9 +70,15 @@ void TTextFile::Rotate() {
   try {
     RawReplace(Path_, OldPath_);
   } catch (const EInOutError&) {
-    // The old file is held open by another program, or a folder is in its
-    // place. The full file is emptied below instead: its lines are lost, but
-    // the copy goes on and stays bounded.
+    try {
+      // Another program holds one of the two files without sharing its
+      // deletion: the lines go over by copy, and the full file is emptied.
+      RawCopyReplace(Path_, OldPath_);
+    } catch (const EInOutError&) {
+      // The old file is held without sharing its writing, or a folder is in
+      // its place. The full file is emptied below all the same: its lines
+      // are lost, but the copy goes on and stays bounded.
+    }
   }
   Handle_ = RawCreate(Path_);
 }
@@ -94,6 +100,11 @@ void TTextFile::FlushBuffer() {
   // not make every later line fail on the same bytes.
   Used_ = 0;
   RawWrite(Handle_, Buffer_, used);
+}
+
+void TTextFile::Flush() {
+  std::lock_guard<std::mutex> lock(Mutex_);
+  if (Handle_ != kNoHandle && Used_ > 0) FlushBuffer();
 }
 
 void TTextFile::Close() {

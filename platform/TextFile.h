@@ -20,7 +20,10 @@ class EInOutError : public std::runtime_error {
 // With a rotation set, the file never grows past a size: before a line would
 // take it past maxBytes, the file is closed, moved to the old path (replacing
 // what was there) and started anew, so at most two files' worth of lines stay
-// on the disk.
+// on the disk. Where the move is refused (a viewer that follows the file holds
+// it open without sharing its deletion, or a backup or virus scanner holds it
+// for a moment), its bytes are copied to the old path instead before it is
+// emptied, so no line is lost.
 class TTextFile {
  public:
   static constexpr size_t kBufferSize = 128;
@@ -40,6 +43,9 @@ class TTextFile {
   // Writes bytes and CR LF; throws EInOutError when the file is not open or the
   // disk refuses the buffer. A line is never split between two files.
   void WriteLine(const std::string& bytes);
+  // Writes what the buffer holds to the disk; the file stays open. Throws
+  // EInOutError when the disk refuses.
+  void Flush();
   // Writes what the buffer holds and closes the file. Every byte that can reach
   // the disk does, whatever fails; the first failure is thrown at the end.
   void Close();
@@ -56,6 +62,9 @@ class TTextFile {
   // EInOutError when the system refuses (to is a folder, or held open by
   // another program).
   static void RawReplace(const std::string& from, const std::string& to);
+  // Copies the closed file at from to to, replacing a file there; throws
+  // EInOutError when either cannot be opened or the copy fails.
+  static void RawCopyReplace(const std::string& from, const std::string& to);
 
   static constexpr intptr_t kNoHandle = -1;
   mutable std::mutex Mutex_;

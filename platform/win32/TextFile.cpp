@@ -33,3 +33,37 @@ void TTextFile::RawReplace(const std::string& from, const std::string& to) {
   if (!MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING))
     throw EInOutError(SystemErrorText(GetLastError()));
 }
+
+void TTextFile::RawCopyReplace(const std::string& from, const std::string& to) {
+  // The holder of either file may read and write it; what it can refuse is
+  // only deletion, which a copy does not need.
+  constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  HANDLE source = CreateFileA(from.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (source == INVALID_HANDLE_VALUE) throw EInOutError(SystemErrorText(GetLastError()));
+  HANDLE target = CreateFileA(to.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (target == INVALID_HANDLE_VALUE) {
+    DWORD error = GetLastError();
+    CloseHandle(source);
+    throw EInOutError(SystemErrorText(error));
+  }
+  char block[64 * 1024];
+  DWORD error = 0;
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(source, block, sizeof block, &got, nullptr)) {
+      error = GetLastError();
+      break;
+    }
+    if (got == 0) break;
+    DWORD put = 0;
+    if (!WriteFile(target, block, got, &put, nullptr) || put != got) {
+      error = GetLastError();
+      break;
+    }
+  }
+  CloseHandle(source);
+  CloseHandle(target);
+  if (error != 0) throw EInOutError(SystemErrorText(error));
+}
