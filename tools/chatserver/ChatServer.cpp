@@ -108,6 +108,7 @@ int TChatServer::Run() {
     if (RelistenPending_ && now >= RelistenAt_) Relisten();
     for (auto& entry : Clients_) {
       TClient& c = entry.second;
+      if (c.Stalled(now)) continue;
       if (Options_.PingInterval > 0 && now >= c.NextPing) {
         SendPing(c);
         c.NextPing = now + std::chrono::milliseconds(Options_.PingInterval);
@@ -125,7 +126,8 @@ int TChatServer::Run() {
       ++count;
     };
     if (Listener_ != ToolNet::kNoSocket) watch(Listener_);
-    for (auto& entry : Clients_) watch(entry.second.Socket);
+    for (auto& entry : Clients_)
+      if (!entry.second.Stalled(now)) watch(entry.second.Socket);
     if (count == 0) {
       // Winsock refuses a select over no sockets at all.
       std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
@@ -137,7 +139,7 @@ int TChatServer::Run() {
     if (Listener_ != ToolNet::kNoSocket && FD_ISSET(Listener_, &readable)) AcceptOne();
     for (auto& entry : Clients_) {
       TClient& c = entry.second;
-      if (!ToClose_.count(c.Id) && FD_ISSET(c.Socket, &readable) && !ReadFrom(c))
+      if (!ToClose_.count(c.Id) && !c.Stalled(now) && FD_ISSET(c.Socket, &readable) && !ReadFrom(c))
         ToClose_.insert(c.Id);
     }
     CloseMarked();
@@ -152,6 +154,11 @@ int TChatServer::Run() {
 bool TChatServer::StartListening() {
   Listener_ = ToolNet::Listen(Options_.Bind, ListenPort_);
   if (Listener_ == ToolNet::kNoSocket) return false;
+  // Accepted sockets take the listener's buffer size.
+  if (Options_.ReceiveBuffer > 0)
+    setsockopt(Listener_, SOL_SOCKET, SO_RCVBUF,
+               reinterpret_cast<const char*>(&Options_.ReceiveBuffer),
+               sizeof Options_.ReceiveBuffer);
   ListenPort_ = ToolNet::LocalPort(Listener_);
   return true;
 }
@@ -287,7 +294,7 @@ void TChatServer::Flood(TClient& client, long long bytes) {
 }
 
 void TChatServer::SendTo(TClient& client, const std::string& bytes) {
-  if (Options_.Silent || ToClose_.count(client.Id)) return;
+  if (Options_.Silent || ToClose_.count(client.Id) || client.Stalled(TClock::now())) return;
   if (!ToolNet::SendAll(client.Socket, bytes)) ToClose_.insert(client.Id);
 }
 
@@ -366,6 +373,16 @@ void TChatServer::RunCommand(const std::string& command) {
     bool on = rest != "off";
     (verb == "hangup" ? Options_.Hangup : Options_.Silent) = on;
     Print("* " + verb + (on ? " on" : " off"));
+  } else if (verb == "stall") {
+    int ms = 0;
+    if (!MillisecondsOf(arg, ms)) {
+      Reply("ERR stall: not a number of seconds: " + arg);
+      return;
+    }
+    for (int id : Select(who)) {
+      Clients_[id].StalledUntil = TClock::now() + std::chrono::milliseconds(ms);
+      Print("* " + Who(Clients_[id]) + " stalled for " + arg + " s");
+    }
   } else if (verb == "ping") {
     for (int id : Select(who)) SendPing(Clients_[id]);
   } else if (verb == "flood") {

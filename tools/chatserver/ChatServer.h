@@ -21,6 +21,7 @@ struct TServerOptions {
   bool Silent = false;       // send nothing at all: no replies, relays or pings
   int CloseAfter = 0;        // close a client after it has sent this many lines
   bool Control = true;       // read commands from standard input
+  int ReceiveBuffer = 0;     // bytes of each client's receive buffer; 0: the system's
 };
 
 // A small chat server for trying the controller: chat envelopes
@@ -29,7 +30,8 @@ struct TServerOptions {
 // members of the room, pings every client, and prints every line it receives
 // with the time and the sender's name. Commands on standard input let a test
 // or a script close or reset clients, refuse connections for a while or make
-// it silent at a chosen moment.
+// it silent at a chosen moment, or stop reading a client's lines for a while
+// ("stall"), so that the client's sends fill the buffers and stop.
 class TChatServer {
  public:
   explicit TChatServer(TServerOptions options);
@@ -49,6 +51,10 @@ class TChatServer {
     int Lines = 0;
     int PingCount = 0;
     TClock::time_point NextPing;
+    // A stalled client is neither read nor written to until then: a chat
+    // server that hangs without closing.
+    TClock::time_point StalledUntil;
+    bool Stalled(TClock::time_point now) const { return now < StalledUntil; }
   };
 
   bool StartListening();

@@ -2,7 +2,7 @@
 //
 //   chatserver [--bind ADDR] [--port N] [--print-port] [--ping-interval MS]
 //              [--transcript FILE] [--hangup] [--silent] [--close-after N]
-//              [--no-control]
+//              [--no-control] [--receive-buffer BYTES]
 //
 // Every line received is printed as "HH:MM:SS.mmm #id name: line"; events start
 // with "*". Commands on standard input (answered "OK <command>"):
@@ -17,6 +17,9 @@
 //   say WHO PAYLOAD   send PAYLOAD in a chat envelope with CR LF
 //   send WHO BYTES    send BYTES as they are (\t \r \n \\ \xHH understood)
 //   flood WHO BYTES   send BYTES of numbered room lines of 1 KiB, a ping every 64
+//   stall WHO SECONDS neither read from nor write to WHO for that long (a chat
+//                     server that hangs without closing: the client's sends
+//                     fill the buffers); then read again
 //   clients           list the connected clients
 //   quit              close everything and end
 
@@ -32,7 +35,7 @@ void Usage() {
   std::fprintf(stderr,
                "usage: chatserver [--bind ADDR] [--port N] [--print-port] [--ping-interval MS]\n"
                "                  [--transcript FILE] [--hangup] [--silent] [--close-after N]\n"
-               "                  [--no-control]\n");
+               "                  [--no-control] [--receive-buffer BYTES]\n");
 }
 
 bool ToInt(const char* text, int& value) {
@@ -55,6 +58,8 @@ int main(int argc, char** argv) {
     } else if (a == "--port" && hasValue && ToInt(argv[i + 1], options.Port)) {
       ++i;
     } else if (a == "--ping-interval" && hasValue && ToInt(argv[i + 1], options.PingInterval)) {
+      ++i;
+    } else if (a == "--receive-buffer" && hasValue && ToInt(argv[i + 1], options.ReceiveBuffer)) {
       ++i;
     } else if (a == "--close-after" && hasValue && ToInt(argv[i + 1], options.CloseAfter)) {
       ++i;

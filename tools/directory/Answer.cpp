@@ -98,7 +98,9 @@ TAnswer AnswerRequest(const THttpRequest& request, const TDirectoryOptions& opti
   std::string port = std::to_string(options.ChatServerPort);
   switch (options.Mode) {
     case TReplyMode::Normal:
-      answer.Body = LookupBody(options.ChatServerAddress, port, callerAddress);
+      answer.Body =
+          LookupBody(options.ChatServerAddress, port,
+                     options.CallerAddress.empty() ? callerAddress : options.CallerAddress);
       break;
     case TReplyMode::NoContent:
       answer.Status = 204;
@@ -112,6 +114,9 @@ TAnswer AnswerRequest(const THttpRequest& request, const TDirectoryOptions& opti
       break;
     case TReplyMode::Silent:
       answer.Silent = true;
+      break;
+    case TReplyMode::Drip:
+      answer.Drip = true;
       break;
   }
   return answer;

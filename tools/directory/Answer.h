@@ -11,6 +11,8 @@ struct TAnswer {
   std::string Body;
   // Read the request and say nothing (the silent directory).
   bool Silent = false;
+  // Begin the reply and never end it (the dripping directory).
+  bool Drip = false;
 };
 
 // The body of a successful lookup: the chat server and the caller's address,

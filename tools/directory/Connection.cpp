@@ -68,6 +68,20 @@ void StaySilent(TSocket s) {
   }
 }
 
+// The dripping directory: a reply head begun and never finished, one byte a
+// second, until the caller gives up (or ten minutes have passed).
+void Drip(TSocket s) {
+  const std::string head = "HTTP/1.1 200 OK\r\nX-Drip: ";
+  for (size_t sent = 0; sent < 600; ++sent) {
+    if (!ToolNet::SendAll(s, std::string(1, sent < head.size() ? head[sent] : 'a'))) return;
+    // The caller's close shows as a readable socket.
+    if (ToolNet::WaitReadable(s, sent < head.size() ? 0 : 1000) == 1) {
+      char c;
+      if (ToolNet::Receive(s, &c, 1) <= 0) return;
+    }
+  }
+}
+
 void Refuse(TSocket s, int status) {
   TAnswer answer;
   answer.Status = status;
@@ -101,7 +115,13 @@ void ServeConnection(TSocket s, const std::string& peer, const TDirectoryOptions
     TAnswer answer = AnswerRequest(request, options, caller);
     Log(options, peer,
         request.Method + " " + request.Target + " -> " +
-            (answer.Silent ? std::string("(silent)") : std::to_string(answer.Status)));
+            (answer.Silent ? std::string("(silent)")
+             : answer.Drip ? std::string("(drip)")
+                           : std::to_string(answer.Status)));
+    if (answer.Drip) {
+      Drip(s);
+      break;
+    }
     if (answer.Silent) {
       StaySilent(s);
       break;

@@ -20,6 +20,7 @@ TReplyMode ModeValue(const std::string& text) {
   if (text == "empty") return TReplyMode::Empty;
   if (text == "bad-port") return TReplyMode::BadPort;
   if (text == "silent") return TReplyMode::Silent;
+  if (text == "drip") return TReplyMode::Drip;
   throw std::invalid_argument("--reply: unknown reply: " + text);
 }
 
@@ -47,6 +48,8 @@ TDirectoryOptions ParseOptions(int argc, char** argv) {
       options.ChatServerAddress = value;
     else if (word == "--chat-port")
       options.ChatServerPort = PortValue(word, value, 1);
+    else if (word == "--my-ip")
+      options.CallerAddress = value;
     else if (word == "--reply")
       options.Mode = ModeValue(value);
     else
@@ -65,10 +68,13 @@ const char* UsageText() {
          "  --port N           TCP port (default 80; 0 picks a free one)\n"
          "  --chat-ip ADDRESS  chat server address handed out (default 127.0.0.1)\n"
          "  --chat-port N      chat server port handed out (default 7777)\n"
+         "  --my-ip ADDRESS    own address handed out instead of the caller's (as a\n"
+         "                     public address seen through a router would be)\n"
          "  --reply MODE       normal (default), or for trying a controller against a\n"
          "                     directory in trouble: no-content (204), server-error (500),\n"
          "                     empty (200, empty body), bad-port (the port followed by a\n"
-         "                     line end), silent (accepts, reads, never answers)\n"
+         "                     line end), silent (accepts, reads, never answers), drip\n"
+         "                     (begins a reply, then one byte a second, never ending)\n"
          "  --quiet            no line per request on standard error\n"
          "  --help             this text\n"
          "\n"

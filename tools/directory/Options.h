@@ -11,6 +11,7 @@ enum class TReplyMode {
   Empty,        // 200 with an empty body
   BadPort,      // 200, the port value followed by a line end
   Silent,       // reads the request and never answers
+  Drip,         // begins a reply and sends one more byte a second, never ending it
 };
 
 struct TDirectoryOptions {
@@ -18,6 +19,8 @@ struct TDirectoryOptions {
   int Port = 80;  // 0: a free port, printed on standard output
   std::string ChatServerAddress = "127.0.0.1";
   int ChatServerPort = 7777;
+  // The own address handed out; empty: the caller's address as seen here.
+  std::string CallerAddress;
   TReplyMode Mode = TReplyMode::Normal;
   bool Quiet = false;  // no line per request on standard error
   bool Help = false;
