@@ -53,7 +53,7 @@ class TResponsivenessProbe {
   void Run() {
     while (Asking_) {
       DWORD_PTR result;
-      if (SendMessageTimeoutA(Window_, WM_NULL, 0, 0, SMTO_BLOCK, 3000, &result))
+      if (SendMessageTimeoutA(Window_, WM_NULL, 0, 0, SMTO_BLOCK, 1000, &result))
         ++Answered_;
       else if (IsWindow(Window_))
         ++Unanswered_;
@@ -145,7 +145,7 @@ TEST_F(WaitRulesTest, RetriveAutoIPWhileTheDirectoryIsSlow_TheWindowKeepsAnsweri
   TfmMain& form = StartForm(ports);
   ASSERT_EQ(Shown().size(), 1u);
   directory.SetReply(DirectoryAnswer(chat.Port()));
-  directory.SetDelay(2500);
+  directory.SetDelay(4000);
   TResponsivenessProbe probe(form.Handle());
   ASSERT_TRUE(RunUntil([&] { return probe.Answered() > 0; }));
   Command(IDM_RETRIVEAUTOIP1);
