@@ -1,8 +1,11 @@
 // Start-up and shutdown of the controller.
+#include <chrono>
+#include <cstdio>
 #include <exception>
 #include <memory>
 
 #include "app/MainWindow.h"
+#include "Version.h"
 #include "dialogs/message.h"
 #include "session/Settings.h"
 
@@ -12,6 +15,10 @@ void TfmMain::FormCreate() {
   if (!LoadSettings(Session, *Messages_)) {
     Application_.Terminate();
     return;
+  }
+  if (Session.KeepJournal) {
+    Session.Journal.Open(kJournalPath, kJournalOldPath);
+    Session.Journal.Write("START", StartText(Session));
   }
   ShowTrackList();
   // The indicator reads "Available" before the response file is opened: a
@@ -24,6 +31,19 @@ void TfmMain::FormCreate() {
   ShowBoard();
   ShowChatState(1);
   StartSequence.StartMonitoring();
+}
+
+std::string StartText(const TSession& session) {
+  const char* bits = sizeof(void*) == 8 ? "64-bit" : "32-bit";
+  std::string text = std::string("ORVANE ") + ORVANE_VERSION_TEXT + " (" + bits + ")";
+  text += ", log " + session.LogPath;
+  text += ", chat server " + session.ChatServerAddress;
+  text += ", port " + std::to_string(session.ChatPort);
+  text += ", own address " + session.LocalAddress;
+  text += ", refresh " + std::to_string(session.RefreshTime) + " ms";
+  text += ", AUTORECONNECT " +
+          (session.AutoReconnect > 0 ? std::to_string(session.AutoReconnect) : std::string("off"));
+  return text;
 }
 
 void TfmMain::RetriveAutoIP1Click() {
@@ -48,6 +68,7 @@ void TfmMain::FormDestroy() {
   // Whatever fails on the way, the response file is flushed and closed, and an
   // icon left in the notification area is removed: nothing received is lost,
   // and no icon outlives the program.
+  const auto stopping = std::chrono::steady_clock::now();
   std::exception_ptr failure;
   try {
     StopAll();
@@ -61,6 +82,13 @@ void TfmMain::FormDestroy() {
   }
   TrayIcon.Delete();
   notice.reset();
+  const double took =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - stopping).count();
+  char stop[48];
+  std::snprintf(stop, sizeof stop, ", the stop took %.1f s", took);
+  Session.Journal.Write("EXIT", EndCause_ + stop);
+  // The window's thread waits for the disk no longer than a second.
+  Session.Journal.Close(1000);
   if (failure) std::rethrow_exception(failure);
 }
 

@@ -76,6 +76,7 @@ TfmMain::TfmMain(TApplication& application, TfmMainPorts ports)
   // turns red and "Reconnect to Chat" is offered until the watcher's next pass
   // has signed on again.
   ChatLink.OnConnectionLost = [this] { ShowChatState(1); };
+  PlatformMessages_.OnShow = [this](const std::string& text) { Session.Journal.Write("BOX", text); };
   StartSequence.AbandonLookup = [this] { return EndHeld_ || Application_.Terminated(); };
 }
 
@@ -152,6 +153,7 @@ void TfmMain::RunCommand(int id) {
 void TfmMain::EndSession() {
   // Lines not yet on the disk would be lost with the process.
   Session.ResponseLog.Close();
+  EndCause_ = "by the end of the Windows session";
   Application_.Terminate();
   if (!ShutDown_) {
     ShutDown_ = true;
@@ -192,6 +194,7 @@ LRESULT TfmMain::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return OnCtlColor(message, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
     case WM_CLOSE:
       // The close box ends the program like "Exit".
+      EndCause_ = "by the close box";
       RunCommand(IDM_EXIT1);
       return 0;
     case kBridgeWakeMessage: {

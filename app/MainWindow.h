@@ -25,6 +25,10 @@
 #include "session/RaceBoard.h"
 #include "session/Session.h"
 
+// The journal's START line: the program, and the settings that shape what it
+// does unattended.
+std::string StartText(const TSession& session);
+
 // What the status window reaches outside itself. Left null, the window uses
 // the platform's message boxes and the shell's notification area; tests give
 // recorders, so that nothing waits for a person.
@@ -201,6 +205,8 @@ class TfmMain : public TWatcherWindowPort, public TStartWindowPort {
   int Busy_ = 0;
   // An Exit is held: a lookup that keeps the window's thread waiting gives up.
   bool EndHeld_ = false;
+  // How the end came, for the journal's EXIT line.
+  std::string EndCause_ = "by File > Exit";
 
   // Windows ends the session (log off, shut down) and ends the process soon
   // after this returns: "./response.txt" is made complete first, then the stop

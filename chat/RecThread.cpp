@@ -46,7 +46,7 @@ void TRecThread::Execute() {
       // A quiet chat server: the bytes of a half-read message are dropped and
       // the stop request gets its look.
       continue;
-    } catch (const EIdException&) {
+    } catch (const EIdException& e) {
       // The connection has died (closed by the peer or by this side, or a
       // socket error): every further read would fail at once. The loop ends,
       // and the watcher's next connect starts a new one. A reset leaves the
@@ -55,6 +55,9 @@ void TRecThread::Execute() {
       // unanswered, until a send happened to fail: it is closed here, so the
       // next pass signs on again.
       if (!Terminated()) {
+        Session_.LinkLog.Lost(dynamic_cast<const EIdConnClosedGracefully*>(&e)
+                                  ? std::string("closed by the chat server")
+                                  : std::string(e.what()));
         Connection_.CloseConnection();
         if (ConnectionLost_) ConnectionLost_();
       }
@@ -65,6 +68,10 @@ void TRecThread::Execute() {
     try {
       Session_.ResponseLog.WriteLine(ReceivedText);
       Ui_.Send([this] { HandleReceived(); });
+    } catch (const EIdException& e) {
+      // A pong that could not be written within its bound lost the link: the
+      // journal says why, before the next read meets the closed connection.
+      if (!Connection_.IsConnected()) Session_.LinkLog.Lost(e.what());
     } catch (...) {
       // A failed copy or a failed pong costs that one message only.
     }

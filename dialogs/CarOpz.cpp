@@ -1,6 +1,7 @@
 #include "dialogs/CarOpz.h"
 
 #include "dialogs/DialogResources.h"
+#include "session/SaveJournal.h"
 #include "session/Settings.h"
 
 namespace {
@@ -43,6 +44,8 @@ std::array<std::string, TfmCar::kCars> TfmCar::Names() const {
 
 void TfmCar::BitBtn1Click() {
   // A failed write leaves here with its error and the dialog stays open.
-  SaveCarNames(Names(), Form.Messages());
+  JournalSave(
+      Journal, "Car", [&] { return SaveCarNames(Names(), Form.Messages()); },
+      [] { return std::string("CAR01..CAR13"); });
   Form.Close(IDOK);
 }

@@ -7,6 +7,7 @@
 
 #include "dialogs/DialogWindow.h"
 #include "platform/MessageBox.h"
+#include "session/Journal.h"
 
 // "Car Configuration": the names of the thirteen cars (an empty name marks a
 // free place). "Save" writes [CAR] CAR01..CAR13 and closes with OK, even when
@@ -36,6 +37,8 @@ class TfmCar {
   std::array<std::string, kCars> Names() const;
 
   TDialogWindow Form;
+  // Where a save is told; none: nowhere.
+  TJournal* Journal = nullptr;
   // Car1 .. Car13.
   std::array<HWND, kCars> Car = {};
   HWND BitBtn1 = nullptr;

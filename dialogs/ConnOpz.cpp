@@ -2,6 +2,7 @@
 
 #include "dialogs/DialogResources.h"
 #include "session/ConnectionSave.h"
+#include "session/SaveJournal.h"
 
 TfmConnOpz::TfmConnOpz(HWND owner, TMessageBoxPort& messages)
     : Form(owner, messages, kCaption, kWidth, kHeight) {
@@ -126,6 +127,9 @@ void TfmConnOpz::BitBtn1Click() {
   entries.AutoChat = TDialogWindow::IsChecked(CBAutoChat);
   entries.ChatIp = TDialogWindow::Text(EChatIp);
   entries.ChatPort = TDialogWindow::Text(EChatPort);
-  if (SaveConnectionEntries(entries, Values_, Form.Messages()) != TSaveResult::Stopped)
-    Form.Close(IDOK);
+  const TSaveResult result = JournalSave(
+      Journal, "Connection",
+      [&] { return SaveConnectionEntries(entries, Values_, Form.Messages()); },
+      [&] { return "MYIP=" + Values_.Local + ", IPADDRCHATSERVER=" + Values_.Chat; });
+  if (result != TSaveResult::Stopped) Form.Close(IDOK);
 }

@@ -7,6 +7,7 @@
 
 #include "dialogs/DialogWindow.h"
 #include "platform/MessageBox.h"
+#include "session/Journal.h"
 #include "session/ConnectionValues.h"
 
 // "Connection Option": the own address (automatic, a static address or a host
@@ -60,6 +61,8 @@ class TfmConnOpz {
   const TConnectionValues& Values() const { return Values_; }
 
   TDialogWindow Form;
+  // Where a save is told; none: nowhere.
+  TJournal* Journal = nullptr;
   HWND GroupBox1 = nullptr;
   HWND CBLocAutoIP = nullptr;
   HWND CBStaticIP = nullptr;

@@ -14,6 +14,7 @@ void Connection1Click(TOptionHost& host) {
   TConnectionValues accepted;
   {
     TfmConnOpz fmConnOpz(host.OwnerWindow(), host.Messages());
+    fmConnOpz.Journal = &session.Journal;
     TConnectionValues current = ConnectionValuesOf(session);
     fmConnOpz.LoadValues(current.Local, current.Chat, current.Port);
     if (fmConnOpz.ShowModal() != IDOK) return;
@@ -49,6 +50,7 @@ void rack1Click(TOptionHost& host) {
   int result;
   {
     TfmTrack fmTrack(host.OwnerWindow(), host.Messages());
+    fmTrack.Journal = &session.Journal;
     TTrackList names;
     {
       std::lock_guard<std::mutex> lock(session.StateLock);
@@ -73,6 +75,7 @@ void Car1Click(TOptionHost& host) {
   std::array<std::string, TfmCar::kCars> names;
   {
     TfmCar fmCar(host.OwnerWindow(), host.Messages());
+    fmCar.Journal = &session.Journal;
     {
       std::lock_guard<std::mutex> lock(session.StateLock);
       names = session.CarNames;

@@ -1,6 +1,7 @@
 #include "dialogs/TrackOpz.h"
 
 #include "dialogs/DialogResources.h"
+#include "session/SaveJournal.h"
 #include "session/Settings.h"
 
 TfmTrack::TfmTrack(HWND owner, TMessageBoxPort& messages)
@@ -37,7 +38,10 @@ TTrackList TfmTrack::Names() const {
 void TfmTrack::BitBtn1Click() {
   TTrackList names = Names();
   // A failed write leaves here with its error; the list stays as it was.
-  if (SaveTrackNames(names, Form.Messages()) == TSaveResult::Saved && TrackList_) {
+  const TSaveResult result = JournalSave(
+      Journal, "Track", [&] { return SaveTrackNames(names, Form.Messages()); },
+      [] { return std::string("TRK1..TRK8"); });
+  if (result == TSaveResult::Saved && TrackList_) {
     std::lock_guard<std::mutex> lock(*TrackListLock_);
     *TrackList_ = names;
   }

@@ -7,6 +7,7 @@
 
 #include "dialogs/DialogWindow.h"
 #include "platform/MessageBox.h"
+#include "session/Journal.h"
 #include "session/RaceBoard.h"
 
 // "Track Configuration": the names of the eight tracks. "Save" writes [TRACK]
@@ -39,6 +40,8 @@ class TfmTrack {
   TTrackList Names() const;
 
   TDialogWindow Form;
+  // Where a save is told; none: nowhere.
+  TJournal* Journal = nullptr;
   // TRK1 .. TRK8.
   std::array<HWND, kTracks> TRK = {};
   HWND BitBtn1 = nullptr;

@@ -4,6 +4,8 @@
 #include <chrono>
 #include <utility>
 
+#include "lookup/LookupJournal.h"
+#include "lookup/StartSequence.h"
 #include "session/IntConv.h"
 
 TLookupRetry::TLookupRetry(TPlan plan, TUiBridge& ui, TFound found, TReconnectBackoff backoff)
@@ -61,11 +63,22 @@ bool TLookupRetry::WaitForTry() {
 bool TLookupRetry::Try() {
   TDirectoryReply reply;
   int32_t port = 0;
-  bool found = AskDirectory(Http_, Plan_.Url, Plan_.LocalAuto, Plan_.ChatAuto, Plan_.Limits,
-                            reply) == TLookupOutcome::Found;
+  const TLookupOutcome outcome =
+      AskDirectory(Http_, Plan_.Url, Plan_.LocalAuto, Plan_.ChatAuto, Plan_.Limits, reply);
+  bool found = outcome == TLookupOutcome::Found;
   // A port that is not a number is a bad answer like any other here: the next
   // try may get a good one.
   if (found && Plan_.ChatAuto) found = TryStrToInt(reply.ChatPortText, port);
+  // A try given up by the stop is no failure of the directory's.
+  if (Plan_.Journal && !Terminated()) {
+    if (found)
+      JournalLookupAnswer(*Plan_.Journal, reply, Plan_.LocalAuto, Plan_.ChatAuto);
+    else
+      JournalLookupFailure(*Plan_.Journal, outcome == TLookupOutcome::Busy ? kDirectoryBusyMessage
+                                           : outcome == TLookupOutcome::NoAnswer
+                                               ? kLookupFailedMessage
+                                               : EConvertError(reply.ChatPortText).what());
+  }
   if (found) {
     // Stop() runs on the user-interface thread too, so the two cannot cross:
     // a lookup stopped before this call runs hands nothing over.

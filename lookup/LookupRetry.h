@@ -11,6 +11,7 @@
 #include "monitor/ReconnectBackoff.h"
 #include "platform/Thread.h"
 #include "platform/UiBridge.h"
+#include "session/Journal.h"
 
 // The address lookup that runs by itself when AUTORECONNECT is set: on a
 // thread of its own, so that the status window goes on answering while the
@@ -32,6 +33,8 @@ class TLookupRetry final : public TThread {
     int64_t LongestWait = 0;  // ms: AUTORECONNECT
     // The first try waits the first wait too: a lookup has just failed.
     bool WaitFirst = false;
+    // Where every try's outcome is told; none: nowhere.
+    TJournal* Journal = nullptr;
   };
   // Runs on the user-interface thread with the values found, the port already
   // a number; never after Stop().

@@ -7,6 +7,7 @@
 
 #include "lookup/DirectoryReply.h"
 #include "lookup/Http.h"
+#include "lookup/LookupJournal.h"
 #include "lookup/StartWindowPort.h"
 #include "monitor/LogWatcher.h"
 #include "platform/MessageBox.h"
@@ -48,9 +49,11 @@ bool TStartSequence::FetchAutoIP(bool LocalAuto, bool ChatAuto) {
   if (outcome != TLookupOutcome::Found && Abandoned()) return false;
   switch (outcome) {
     case TLookupOutcome::NoAnswer:
+      JournalLookupFailure(Session_.Journal, kLookupFailedMessage);
       Boxes_.ShowMessage(kLookupFailedMessage);
       return false;
     case TLookupOutcome::Busy:
+      JournalLookupFailure(Session_.Journal, kDirectoryBusyMessage);
       Boxes_.ShowMessage(kDirectoryBusyMessage);
       return false;
     case TLookupOutcome::Found:
@@ -60,8 +63,14 @@ bool TStartSequence::FetchAutoIP(bool LocalAuto, bool ChatAuto) {
   if (ChatAuto) {
     Session_.ChatServerAddress = reply.ChatServerAddress;
     // A port that is not a number leaves here, with the address already set.
-    Session_.ChatPort = StrToInt(reply.ChatPortText);
+    try {
+      Session_.ChatPort = StrToInt(reply.ChatPortText);
+    } catch (const std::exception& e) {
+      JournalLookupFailure(Session_.Journal, e.what());
+      throw;
+    }
   }
+  JournalLookupAnswer(Session_.Journal, reply, LocalAuto, ChatAuto);
   if (LocalAuto) Session_.LocalAddress = reply.LocalAddress;
   return true;
 }
@@ -150,6 +159,7 @@ void TStartSequence::StartLookup(bool localAuto, bool chatAuto, bool waitFirst) 
     plan.LongestWait = int64_t{Session_.AutoReconnect} * 1000;
   }
   plan.WaitFirst = waitFirst;
+  plan.Journal = &Session_.Journal;
   // Until the directory answers, the user may ask for a lookup at once.
   Window_.EnableRetriveAutoIP(true);
   Retry_ = std::make_unique<TLookupRetry>(

@@ -4,12 +4,15 @@
 #include <chrono>
 #include <exception>
 #include <mutex>
+#include <vector>
 
 #include "chat/Envelope.h"
 #include "monitor/BoardReset.h"
 #include "monitor/LogReader.h"
 #include "monitor/PassReading.h"
+#include "monitor/RaceJournal.h"
 #include "monitor/StatusLines.h"
+#include "session/JournalText.h"
 
 namespace {
 constexpr int kDefaultRefreshTime = 5000;
@@ -96,9 +99,13 @@ bool TTLog::RequestStart() {
 
 bool TTLog::Pass() {
   TRaceBoard before;
+  std::string nameBefore;
+  bool firstReading;
   {
     std::lock_guard<std::mutex> lock(Session_.StateLock);
     before = Board_;
+    nameBefore = Session_.ServerName;
+    firstReading = Session_.LastLogSize == -1;
   }
   bool send = ReadLog();
   const bool connected = Chat_.IsConnected();
@@ -120,6 +127,7 @@ bool TTLog::Pass() {
   }
   std::string status, drivers;
   bool changed;
+  std::vector<std::string> raceLines;
   {
     std::lock_guard<std::mutex> lock(Session_.StateLock);
     if (goOn) {
@@ -132,7 +140,16 @@ bool TTLog::Pass() {
     // The in-race indicator is redrawn whenever a rule or a reset set InRace,
     // even to the value a click of the user had already given it.
     changed = Board_ != before || Board_.InRaceSets != before.InRaceSets;
+    // A first pass over a history tells the board it reached, not every
+    // change on the way there.
+    if (Session_.Journal.IsOn() && LogRead_) {
+      if (firstReading)
+        raceLines.push_back(BoardReached(Board_, Session_.ServerName));
+      else
+        raceLines = RaceChanges(before, nameBefore, Board_, Session_.ServerName);
+    }
   }
+  for (const std::string& line : raceLines) Session_.Journal.Write("RACE", line);
   // The window hears of a pass's changes once, however many lines it read.
   if (Caption_.Pending) {
     Caption_.Pending = false;
@@ -160,26 +177,31 @@ bool TTLog::ReadLog() {
   LogRead_ = false;
   try {
     File_->Open(path);
-  } catch (const EFileError&) {
+  } catch (const EFileError& e) {
+    LogTrouble(path, e.what());
     return false;
   }
   TCloser closer{*File_};
   try {
     size = File_->Size();
-  } catch (const EFileError&) {
+  } catch (const EFileError& e) {
+    LogTrouble(path, e.what());
     return false;
   }
   LogRead_ = true;
   bool send;
   int64_t offset;
+  int64_t lastSize;
   {
     std::lock_guard<std::mutex> lock(Session_.StateLock);
+    lastSize = Session_.LastLogSize;
     if (size < Session_.LastLogSize || Session_.LastLogSize == -1) ResetBoard(Board_, Session_);
     send = size > Session_.LastLogSize;
     Session_.LastLogSize = size;
     offset = Session_.ReadOffset;
   }
   if (Session_.TakeResendRequest()) send = true;
+  LogReadable(size, lastSize);
   // A log that has not grown past the offset costs no read at all.
   if (offset < size) {
     try {
@@ -189,6 +211,50 @@ bool TTLog::ReadLog() {
     }
   }
   return send;
+}
+
+// The journal's GAMELOG lines. A game server that restarts every few minutes,
+// or a log that goes missing at every pass, folds into one line every ten
+// minutes.
+void TTLog::LogTrouble(const std::string& path, const std::string& error) {
+  TJournal::TFold run;
+  run.Word = "GAMELOG";
+  run.Noun = "times";
+  if (!FileExists(path)) {
+    if (Session_.LogMissing) return;
+    Session_.LogMissing = true;
+    run.Key = "log missing";
+    run.Text = "log missing";
+    run.StillLead = "log went missing";
+  } else {
+    if (Session_.LogUnreadable) return;
+    Session_.LogUnreadable = true;
+    run.Key = "log unreadable";
+    run.Text = "log cannot be read: " + error;
+    run.StillLead = "log could not be read";
+  }
+  Session_.Journal.Fold(run);
+}
+
+void TTLog::LogReadable(int64_t size, int64_t lastSize) {
+  TJournal::TFold run;
+  run.Word = "GAMELOG";
+  run.Noun = "times";
+  if (Session_.LogMissing || Session_.LogUnreadable) {
+    Session_.LogMissing = Session_.LogUnreadable = false;
+    run.Key = "log back";
+    run.Text = "log back, " + GroupedNumber(size) + " bytes";
+    run.StillLead = "log came back";
+    Session_.Journal.Fold(run);
+  }
+  if (lastSize >= 0 && size < lastSize) {
+    run.Key = "log shrank";
+    run.Text = "log shrank from " + GroupedNumber(lastSize) + " to " + GroupedNumber(size) +
+               " bytes: game server restarted";
+    run.StillLead = "log shrank";
+    run.Detail = ", last from " + GroupedNumber(lastSize) + " to " + GroupedNumber(size) + " bytes";
+    Session_.Journal.Fold(run);
+  }
 }
 
 // From offset to the end of the file. A long read (the first pass over a history) is read a
@@ -219,10 +285,16 @@ TTLog::TConnect TTLog::ConnectStep() {
   }
   const bool heals = longestWait > 0;
   if (heals && !Backoff_.Due()) return TConnect::Waiting;
+  std::string failure;
   try {
     Chat_.SetTarget(host, port);
     Chat_.OpenConnection();
+  } catch (const std::exception& e) {
+    failure = e.what();
   } catch (...) {
+    failure = "Unknown error";
+  }
+  if (!failure.empty()) {
     // A stop gives the connect up; nobody is to be told of that.
     if (Terminated()) {
       Window_.ShowChatState(1);
@@ -232,12 +304,22 @@ TTLog::TConnect TTLog::ConnectStep() {
       // Nobody may be at the machine to close a box: the lamp and "Reconnect
       // to Chat" say what is wrong, and the watcher tries again by itself.
       Window_.ShowChatState(1);
-      Backoff_.Failed(PauseAfterPass(refreshTime), longestWait);
+      const int64_t wait = Backoff_.Failed(PauseAfterPass(refreshTime), longestWait);
+      Session_.LinkLog.ConnectFailed(host, port, failure, wait);
       return TConnect::Waiting;
     }
+    Session_.LinkLog.ConnectFailed(host, port, failure, -1);
     Window_.ShowModalMessage(kCannotConnect);
     Window_.ShowChatState(1);
     return TConnect::Failed;
+  }
+  {
+    std::string name;
+    {
+      std::lock_guard<std::mutex> lock(Session_.StateLock);
+      name = Session_.ServerName;
+    }
+    Session_.LinkLog.SignedOn(host, port, name);
   }
   Backoff_.Succeeded();
   Window_.ShowChatState(0);
@@ -252,7 +334,9 @@ void TTLog::Announce(const std::string& status, const std::string& drivers) {
   try {
     Chat_.SendLine(RoomLine(status));
     Chat_.SendLine(RoomLine(drivers));
-  } catch (const std::exception&) {
+  } catch (const std::exception& e) {
+    // A stop that gave up a send waiting for room ends the link itself.
+    if (!Terminated()) Session_.LinkLog.Lost(e.what());
     try {
       Chat_.CloseConnection();
     } catch (const std::exception&) {

@@ -77,6 +77,10 @@ class TTLog : public TThread {
   // was asked for meanwhile and it goes on.
   bool DecideToEnd();
   bool ReadLog();
+  // The journal's word on the log: it could not be opened or sized, or (after
+  // such a pass, or having shrunk) it could.
+  void LogTrouble(const std::string& path, const std::string& error);
+  void LogReadable(int64_t size, int64_t lastSize);
   void ReadLines(int64_t offset, int64_t size);
   enum class TConnect {
     Connected,  // connected and signed on

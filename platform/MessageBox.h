@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 // Modal message boxes titled with the application title "ORVANE" and an OK
@@ -23,6 +24,9 @@ class TPlatformMessageBox : public TMessageBoxPort {
   void SetOwner(void* owner) { Owner_ = owner; }
   void ShowMessage(const std::string& text) override;
   void ShowError(const std::string& text) override;
+
+  // Told the text of every box as it is shown (the operator's journal).
+  std::function<void(const std::string& text)> OnShow;
 
  private:
   void* Owner_;

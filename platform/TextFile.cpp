@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/FileOps.h"
+
 TTextFile::~TTextFile() {
   try {
     Close();
@@ -68,17 +70,9 @@ void TTextFile::Rotate() {
   Handle_ = kNoHandle;
   Size_ = 0;
   try {
-    RawReplace(Path_, OldPath_);
+    RotateKeepingLines(Path_, OldPath_);
   } catch (const EInOutError&) {
-    try {
-      // Another program holds one of the two files without sharing its
-      // deletion: the lines go over by copy, and the full file is emptied.
-      RawCopyReplace(Path_, OldPath_);
-    } catch (const EInOutError&) {
-      // The old file is held without sharing its writing, or a folder is in
-      // its place. The full file is emptied below all the same: its lines
-      // are lost, but the copy goes on and stays bounded.
-    }
+    // Not even emptied: the create below empties it, or says why it cannot.
   }
   Handle_ = RawCreate(Path_);
 }

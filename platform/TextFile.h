@@ -54,17 +54,11 @@ class TTextFile {
   void PutBytes(const char* data, size_t count);
   void FlushBuffer();
   void Rotate();
-  // The platform's part: open, write all, close, move (platform/*/TextFile.cpp).
+  // The platform's part: open, write all, close (platform/*/TextFile.cpp).
   static intptr_t RawCreate(const std::string& path);
   static void RawWrite(intptr_t handle, const char* data, size_t count);
   static void RawClose(intptr_t handle);
-  // Moves the closed file at from to to, replacing a file there; throws
-  // EInOutError when the system refuses (to is a folder, or held open by
-  // another program).
-  static void RawReplace(const std::string& from, const std::string& to);
-  // Copies the closed file at from to to, replacing a file there; throws
-  // EInOutError when either cannot be opened or the copy fails.
-  static void RawCopyReplace(const std::string& from, const std::string& to);
+
 
   static constexpr intptr_t kNoHandle = -1;
   mutable std::mutex Mutex_;

@@ -7,6 +7,8 @@
 #include <string>
 
 #include "platform/TextFile.h"
+#include "session/Journal.h"
+#include "session/LinkLog.h"
 #include "platform/Thread.h"
 #include "session/RaceBoard.h"
 
@@ -38,6 +40,8 @@ struct TSession {
   // chat connect or an address lookup that failed; 0 leaves a failure to the
   // user (a message, and nothing more is tried until a menu command).
   int32_t AutoReconnect = 0;
+  // [SERVER] JOURNAL=1: the operator's journal (kJournalPath) is kept.
+  bool KeepJournal = false;
 
   // Bookkeeping of the log watcher. 64-bit, so a log past 2 GiB is followed
   // like any other (a server left running for months writes that much).
@@ -52,6 +56,13 @@ struct TSession {
   std::unique_ptr<TThread> ReceiveThread;
   // "./response.txt", open from InitSession until shutdown.
   TTextFile ResponseLog;
+  // The operator's journal, on from the start when KeepJournal is set; and
+  // what it says of the chat link.
+  TJournal Journal;
+  TLinkLog LinkLog{Journal};
+  // The journal's bookkeeping of the game server's log (the watcher's).
+  bool LogMissing = false;
+  bool LogUnreadable = false;
 
   // Serialises the race board and the fields that the watcher and the
   // user-interface thread both touch (LastLogSize and ReadOffset belong to the

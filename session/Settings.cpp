@@ -78,6 +78,8 @@ bool LoadSettings(TSession& session, TMessageBoxPort& messages) {
   session.ChatPort = ReadIntValue(ini, "DEFAULT", "PORT", 7777);
   // Missing, empty, not a number, 0 or negative: off.
   session.AutoReconnect = std::max(0, ReadIntValue(ini, "SERVER", "AUTORECONNECT", 0));
+  // Exactly "1": missing, empty, 0 or any other text keeps the journal off.
+  session.KeepJournal = ini.ReadValue("SERVER", "JOURNAL", "") == "1";
   session.ChatAuto = session.ChatServerAddress == "AUTO";
   session.LocalAuto = session.LocalAddress == "AUTO";
   return true;

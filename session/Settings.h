@@ -22,6 +22,10 @@ inline constexpr const char* kResponsePath = "./response.txt";
 // server's disk in weeks.
 inline constexpr const char* kResponseOldPath = "./response.old.txt";
 inline constexpr uint64_t kResponseMaxBytes = 16 * 1024 * 1024;
+// The operator's journal ([SERVER] JOURNAL=1), kept across starts, and where
+// it goes when full.
+inline constexpr const char* kJournalPath = "./orvane.log";
+inline constexpr const char* kJournalOldPath = "./orvane.old.log";
 inline constexpr const char* kSettingsMissingText =
     "ORVANE installed not correctly: brennak.ini not found.";
 

@@ -153,6 +153,12 @@ std::vector<TLoadCase> LoadCases() {
        [](const TSession& s) { EXPECT_EQ(s.AutoReconnect, 0); }},
       {"AutoReconnectNotANumberIsOff", "[SERVER]\r\nAUTORECONNECT=yes\r\n",
        [](const TSession& s) { EXPECT_EQ(s.AutoReconnect, 0); }},
+      {"JournalOne", "[SERVER]\r\nJOURNAL=1\r\n",
+       [](const TSession& s) { EXPECT_TRUE(s.KeepJournal); }},
+      {"JournalAnythingElseIsOff", "[SERVER]\r\nJOURNAL=yes\r\n",
+       [](const TSession& s) { EXPECT_FALSE(s.KeepJournal); }},
+      {"JournalZeroIsOff", "[SERVER]\r\nJOURNAL=0\r\n",
+       [](const TSession& s) { EXPECT_FALSE(s.KeepJournal); }},
       {"ChatServerAutoInLowerCaseIsAHostName", "[SERVER]\r\nIPADDRCHATSERVER=auto\r\n",
        [](const TSession& s) {
          EXPECT_EQ(s.ChatServerAddress, "auto");
