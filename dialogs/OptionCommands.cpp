@@ -1,5 +1,6 @@
 #include "dialogs/OptionCommands.h"
 
+#include <exception>
 #include <memory>
 #include <mutex>
 
@@ -29,11 +30,20 @@ void Connection1Click(TOptionHost& host) {
                     "Update Connection Parameters");
   fmmsg->Show();
   ApplyConnectionValues(session, accepted);
-  host.StopAll();
+  // A "/quit" that could not be written (the old chat server had just gone)
+  // is shown, but only after the chat has been started on the new values:
+  // left there, the command would leave nothing monitored at all.
+  std::exception_ptr stopFailure;
+  try {
+    host.StopAll();
+  } catch (...) {
+    stopFailure = std::current_exception();
+  }
   session.RequestResend();
   host.StartMonitoring();
   fmmsg.reset();
   host.Repaint();
+  if (stopFailure) std::rethrow_exception(stopFailure);
 }
 
 void rack1Click(TOptionHost& host) {

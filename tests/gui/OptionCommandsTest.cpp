@@ -8,6 +8,7 @@
 #include "DialogScript.h"
 #include "dialogs/CarOpz.h"
 #include "dialogs/ConnOpz.h"
+#include "chat/IdErrors.h"
 #include "dialogs/OptionCommands.h"
 #include "dialogs/TrackOpz.h"
 #include "session/IntConv.h"
@@ -36,6 +37,7 @@ class TRecordingHost : public TOptionHost {
     HWND notice = FindThreadWindow(kNoticeCaption);
     Calls.push_back(notice ? "StopAll, notice: " + WindowText(GetWindow(notice, GW_CHILD))
                            : "StopAll, no notice");
+    if (FailStop) throw EIdSocketError(10054);
   }
   void StartMonitoring() override {
     Calls.push_back(
@@ -52,6 +54,8 @@ class TRecordingHost : public TOptionHost {
 
   std::vector<std::string> Calls;
   bool FailStart = false;
+  // "/quit" cannot be written: the old chat server has just gone.
+  bool FailStop = false;
 
  private:
   TMessageBoxPort& Boxes_;
@@ -167,6 +171,16 @@ TEST_F(OptionCommandsTest, Connection_FailedRestartEndsTheCommandAndTakesTheNoti
   EXPECT_EQ(Host->Calls.size(), 3u) << "no repaint after the failure";
   EXPECT_EQ(FindThreadWindow(kNoticeCaption), nullptr);
   EXPECT_EQ(FindThreadWindow("Connection Option"), nullptr);
+}
+
+TEST_F(OptionCommandsTest, Connection_FailedQuitStillRestartsTheChatOnTheNewValues) {
+  Host->FailStop = true;
+  TDialogScript script("Connection Option",
+                       [&](HWND dialog) { Press(Item(dialog, TfmConnOpz::kIdBitBtn1)); });
+  EXPECT_THROW(Connection1Click(*Host), EIdSocketError);
+  ASSERT_EQ(Host->Calls.size(), 4u);
+  EXPECT_EQ(Host->Calls[2].rfind("StartMonitoring ", 0), 0u) << Host->Calls[2];
+  EXPECT_EQ(FindThreadWindow(kNoticeCaption), nullptr);
 }
 
 // ---- Track
