@@ -41,6 +41,7 @@ struct TQuietChat : TWatcherChatPort {
   void SendLine(const std::string& line) override { Sent += line + "\n"; }
   void CloseConnection() override {}
   void StartReceiver() override {}
+  void SignOff() override {}
   std::string Sent;
 };
 struct TQuietWindow : TWatcherWindowPort {

@@ -102,6 +102,15 @@ void TChatLink::CloseConnection() {
   Client_.CloseConnection();
 }
 
+void TChatLink::SignOff() {
+  try {
+    CloseChat();
+  } catch (const std::exception&) {
+    // The old chat server had already gone; there is nobody left to tell.
+  }
+  Client_.CloseConnection();
+}
+
 void TChatLink::StartReceiver() {
   StopReceiver();
   auto thread = std::make_unique<TRecThread>(Session_, Client_, Ui_, [this] {

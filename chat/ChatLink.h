@@ -52,6 +52,7 @@ class TChatLink : public TWatcherChatPort {
   void SendLine(const std::string& line) override;
   void CloseConnection() override;
   void StartReceiver() override;
+  void SignOff() override;
 
  private:
   // Takes the receive thread out of the session, stops it and waits for it.

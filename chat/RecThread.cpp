@@ -68,10 +68,6 @@ void TRecThread::Execute() {
     try {
       Session_.ResponseLog.WriteLine(ReceivedText);
       Ui_.Send([this] { HandleReceived(); });
-    } catch (const EIdException& e) {
-      // A pong that could not be written within its bound lost the link: the
-      // journal says why, before the next read meets the closed connection.
-      if (!Connection_.IsConnected()) Session_.LinkLog.Lost(e.what());
     } catch (...) {
       // A failed copy or a failed pong costs that one message only.
     }
@@ -88,6 +84,12 @@ void TRecThread::HandleReceived() {
   if (r.size() >= 3) r.erase(r.size() - 3);
   // On the user-interface thread: a chat server that no longer reads costs
   // the link, not the window.
-  Connection_.SendLine(ChatEnvelope("/pong\t" + firstField + "\t" + r), kWindowSendBound);
+  try {
+    Connection_.SendLine(ChatEnvelope("/pong\t" + firstField + "\t" + r), kWindowSendBound);
+  } catch (const EIdException& e) {
+    // The bound closed the link: told now, before the watcher connects anew.
+    if (!Connection_.IsConnected()) Session_.LinkLog.Lost(e.what());
+    throw;
+  }
   Session_.ResponseLog.WriteLine(r);
 }

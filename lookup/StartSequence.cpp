@@ -5,6 +5,7 @@
 #include <mutex>
 #include <utility>
 
+#include "lookup/DirectoryRecheck.h"
 #include "lookup/DirectoryReply.h"
 #include "lookup/Http.h"
 #include "lookup/LookupJournal.h"
@@ -196,6 +197,22 @@ void TStartSequence::StartWatcher() {
     return;
   }
   auto watcher = std::make_unique<TTLog>(Session_, Board_, Chat_, WatcherWindow_);
+  bool heals, localAuto, chatAuto;
+  int32_t recheck;
+  {
+    std::lock_guard<std::mutex> lock(Session_.StateLock);
+    heals = Session_.AutoReconnect > 0;
+    localAuto = Session_.LocalAuto;
+    chatAuto = Session_.ChatAuto;
+    recheck = Session_.RecheckAuto;
+  }
+  // Left alone, the program keeps what it looked up current: a public address
+  // that changes every night, a chat server that moves.
+  if (heals && (localAuto || chatAuto) && recheck > 0)
+    watcher->EnableRechecks(
+        std::make_unique<TDirectoryRecheck>(DirectoryUrl(DirectoryBase_), localAuto, chatAuto,
+                                            Limits(), Session_.Journal),
+        recheck);
   watcher->Start();
   Session_.LogThread = std::move(watcher);
   Window_.EnableRetriveAutoIP(false);

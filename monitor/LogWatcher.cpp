@@ -34,6 +34,15 @@ TTLog::~TTLog() {
   if (!IsCurrentThread()) WaitFor();
 }
 
+void TTLog::EnableRechecks(std::unique_ptr<TWatcherDirectoryPort> directory, int intervalSeconds,
+                           TClock clock) {
+  Directory_ = std::move(directory);
+  RecheckInterval_ = std::chrono::seconds(intervalSeconds);
+  RecheckClock_ = clock ? std::move(clock) : [] { return std::chrono::steady_clock::now(); };
+  // The lookup that started this watcher has just been made.
+  NextRecheck_ = RecheckClock_() + RecheckInterval_;
+}
+
 int TTLog::PauseAfterPass(int32_t refreshTime) {
   return refreshTime < 0 ? kDefaultRefreshTime : refreshTime;
 }
@@ -108,7 +117,12 @@ bool TTLog::Pass() {
     firstReading = Session_.LastLogSize == -1;
   }
   bool send = ReadLog();
+  if (Directory_ && RecheckIfDue()) send = true;
   const bool connected = Chat_.IsConnected();
+  // A read that met the chat server's close closed the connection at once:
+  // this pass may find it closed before the receive loop has told why. Every
+  // other end of a link is told before the connection is closed.
+  if (!connected) Session_.LinkLog.Lost("closed by the chat server");
   const TConnect connect = connected ? TConnect::Connected : ConnectStep();
   const bool goOn = connect != TConnect::Failed;
   Waiting_ = connect == TConnect::Waiting;
@@ -269,6 +283,53 @@ void TTLog::ReadLines(int64_t offset, int64_t size) {
     ReadNewLines(reader, Session_, Board_, Caption_);
 }
 
+bool TTLog::RecheckIfDue() {
+  const auto now = RecheckClock_();
+  bool chatAuto;
+  {
+    std::lock_guard<std::mutex> lock(Session_.StateLock);
+    chatAuto = Session_.ChatAuto;
+  }
+  // A chat server that three tries in a row could not reach may have moved.
+  const bool follow = chatAuto && FailuresInARow_ >= 3 && !FollowChecked_;
+  if (now < NextRecheck_ && !follow) return false;
+  NextRecheck_ = now + RecheckInterval_;
+  if (FailuresInARow_ >= 3) FollowChecked_ = true;
+  TLookedUp found;
+  if (!Directory_->Ask([this] { return Terminated(); }, found)) return false;
+  std::string oldLocal, oldChat, newChat;
+  bool localChanged = false, chatMoved = false;
+  {
+    std::lock_guard<std::mutex> lock(Session_.StateLock);
+    if (found.Local && found.LocalAddress != Session_.LocalAddress) {
+      oldLocal = Session_.LocalAddress;
+      Session_.LocalAddress = found.LocalAddress;
+      localChanged = true;
+    }
+    if (found.Chat && (found.ChatServerAddress != Session_.ChatServerAddress ||
+                       found.ChatPort != Session_.ChatPort)) {
+      oldChat = Session_.ChatServerAddress + ":" + std::to_string(Session_.ChatPort);
+      newChat = found.ChatServerAddress + ":" + std::to_string(found.ChatPort);
+      Session_.ChatServerAddress = found.ChatServerAddress;
+      Session_.ChatPort = found.ChatPort;
+      chatMoved = true;
+    }
+  }
+  if (localChanged)
+    Session_.Journal.Write("LOOKUP",
+                           "own address changed from " + oldLocal + " to " + found.LocalAddress);
+  if (chatMoved) {
+    Session_.Journal.Write("LOOKUP", "chat server moved from " + oldChat + " to " + newChat);
+    // The room is where the new chat server is: this pass signs on there.
+    Chat_.SignOff();
+    Session_.LinkLog.Left();
+    Backoff_.TryNow();
+    FailuresInARow_ = 0;
+    FollowChecked_ = false;
+  }
+  return localChanged;
+}
+
 // Connects when the chat connection is down; the connect signs on before it
 // returns.
 TTLog::TConnect TTLog::ConnectStep() {
@@ -295,6 +356,7 @@ TTLog::TConnect TTLog::ConnectStep() {
     failure = "Unknown error";
   }
   if (!failure.empty()) {
+    ++FailuresInARow_;
     // A stop gives the connect up; nobody is to be told of that.
     if (Terminated()) {
       Window_.ShowChatState(1);
@@ -321,6 +383,8 @@ TTLog::TConnect TTLog::ConnectStep() {
     }
     Session_.LinkLog.SignedOn(host, port, name);
   }
+  FailuresInARow_ = 0;
+  FollowChecked_ = false;
   Backoff_.Succeeded();
   Window_.ShowChatState(0);
   Chat_.StartReceiver();

@@ -2,6 +2,7 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -62,6 +63,17 @@ class TTLog : public TThread {
   // The pause after a pass: RefreshTime milliseconds, 5000 when it is negative.
   static int PauseAfterPass(int32_t refreshTime);
 
+  // The "AUTO" addresses kept current (AUTORECONNECT with RECHECKAUTO): the
+  // directory is asked again every intervalSeconds, and, with the chat server
+  // "AUTO", before the next try once three connects in a row have failed
+  // (then at most once an interval while they go on). An own address that
+  // changed is announced at once; a chat server that moved is left ("/quit")
+  // and the new one connected. A failed ask keeps what is in use. Called
+  // before Start; clock: the test's, or the steady clock.
+  using TClock = std::function<std::chrono::steady_clock::time_point()>;
+  void EnableRechecks(std::unique_ptr<TWatcherDirectoryPort> directory, int intervalSeconds,
+                      TClock clock = {});
+
  protected:
   void Execute() override;
 
@@ -89,6 +101,9 @@ class TTLog : public TThread {
   };
   TConnect ConnectStep();
   void Announce(const std::string& status, const std::string& drivers);
+  // Asks the directory when a re-check is due and takes what changed; true
+  // when the own address in use changed (announce at once).
+  bool RecheckIfDue();
 
   TSession& Session_;
   TRaceBoard& Board_;
@@ -103,6 +118,14 @@ class TTLog : public TThread {
   TReconnectBackoff Backoff_;
   // Whether the last pass was left without a connection, waiting to try again.
   bool Waiting_ = false;
+  // The re-checks of the "AUTO" addresses; used by the watcher's thread only.
+  std::unique_ptr<TWatcherDirectoryPort> Directory_;
+  std::chrono::milliseconds RecheckInterval_{0};
+  TClock RecheckClock_;
+  std::chrono::steady_clock::time_point NextRecheck_;
+  int FailuresInARow_ = 0;
+  // The re-check after the third failure of this run of failures is made.
+  bool FollowChecked_ = false;
 
   std::mutex StartLock_;
   std::condition_variable StartAsked_;

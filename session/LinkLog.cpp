@@ -17,8 +17,9 @@ void TLinkLog::SignedOn(const std::string& host, int port, const std::string& na
   if (Down_ || failures.Count > 0) {
     const int tries = failures.Count + 1;
     const long long down =
-        Down_ ? std::chrono::duration_cast<std::chrono::seconds>(Journal_.Now() - DownSince_).count()
-              : failures.SecondsSince;
+        Down_
+            ? std::chrono::duration_cast<std::chrono::seconds>(Journal_.Now() - DownSince_).count()
+            : failures.SecondsSince;
     text += " (after " + std::to_string(tries) + (tries == 1 ? " try" : " tries") + ", down " +
             Duration(down) + ")";
   }
@@ -48,4 +49,9 @@ void TLinkLog::Lost(const std::string& reason) {
   Down_ = true;
   DownSince_ = Journal_.Now();
   Journal_.Write("LOST", "link to " + Target_ + " lost: " + reason);
+}
+
+void TLinkLog::Left() {
+  std::lock_guard<std::mutex> lock(Lock_);
+  Up_ = false;
 }

@@ -23,6 +23,9 @@ class TLinkLog {
   // The link ended for reason. Told once a link, whoever meets its end first
   // (the receive loop, a send).
   void Lost(const std::string& reason);
+  // The link was left on purpose ("/quit" to a chat server that moved): no
+  // loss to tell, and no outage for the next sign-on.
+  void Left();
 
  private:
   TJournal& Journal_;

@@ -7,9 +7,9 @@
 #include <string>
 
 #include "platform/TextFile.h"
+#include "platform/Thread.h"
 #include "session/Journal.h"
 #include "session/LinkLog.h"
-#include "platform/Thread.h"
 #include "session/RaceBoard.h"
 
 // All run-time state of the controller besides the race board: the settings
@@ -42,6 +42,9 @@ struct TSession {
   int32_t AutoReconnect = 0;
   // [SERVER] JOURNAL=1: the operator's journal (kJournalPath) is kept.
   bool KeepJournal = false;
+  // [SERVER] RECHECKAUTO: with AUTORECONNECT, the seconds between two asks of
+  // the directory for the "AUTO" addresses while the program runs; 0: never.
+  int32_t RecheckAuto = 900;
 
   // Bookkeeping of the log watcher. 64-bit, so a log past 2 GiB is followed
   // like any other (a server left running for months writes that much).

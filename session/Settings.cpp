@@ -78,6 +78,14 @@ bool LoadSettings(TSession& session, TMessageBoxPort& messages) {
   session.ChatPort = ReadIntValue(ini, "DEFAULT", "PORT", 7777);
   // Missing, empty, not a number, 0 or negative: off.
   session.AutoReconnect = std::max(0, ReadIntValue(ini, "SERVER", "AUTORECONNECT", 0));
+  // Missing or empty: every 15 minutes; 0, negative or not a number: never.
+  {
+    const std::string recheck = ini.ReadValue("SERVER", "RECHECKAUTO", "");
+    int32_t seconds = 0;
+    session.RecheckAuto = recheck.empty()                                ? 900
+                          : TryStrToInt(recheck, seconds) && seconds > 0 ? seconds
+                                                                         : 0;
+  }
   // Exactly "1": missing, empty, 0 or any other text keeps the journal off.
   session.KeepJournal = ini.ReadValue("SERVER", "JOURNAL", "") == "1";
   session.ChatAuto = session.ChatServerAddress == "AUTO";

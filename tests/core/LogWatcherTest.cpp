@@ -448,6 +448,108 @@ TEST_F(Watcher, AutoReconnect_StartRequestTriesAtOnceAndADropIsTriedAgain) {
   EXPECT_TRUE(Log_->Running());
 }
 
+// The "AUTO" addresses kept current: the directory asked again on the
+// watcher's schedule (the test's clock), the changes taken at once.
+class WatcherRecheck : public Watcher {
+ protected:
+  void SetUp() override {
+    Watcher::SetUp();
+    Session.AutoReconnect = 2;
+    Session.RefreshTime = 100;
+    Session.LocalAuto = Session.ChatAuto = true;
+    Session.LocalAddress = "198.51.100.9";
+    Session.ChatServerAddress = "203.0.113.4";
+    Answer("203.0.113.4", 7777, "198.51.100.9");
+    auto directory = std::make_unique<TFakeDirectory>();
+    Directory = directory.get();
+    Directory->Answer(Answered);
+    Log_->EnableRechecks(std::move(directory), 60,
+                         [this] { return std::chrono::steady_clock::time_point{} + Elapsed(); });
+    Append(kHistory);
+    EXPECT_TRUE(Log_->Pass());
+    Said();
+  }
+  void Answer(const std::string& chat, int port, const std::string& own) {
+    Answered.Chat = Answered.Local = true;
+    Answered.ChatServerAddress = chat;
+    Answered.ChatPort = port;
+    Answered.LocalAddress = own;
+    if (Directory) Directory->Answer(Answered);
+  }
+  TLookedUp Answered;
+  TFakeDirectory* Directory = nullptr;
+};
+
+TEST_F(WatcherRecheck, OwnAddressThatChanged_IsAnnouncedAtOnceWithoutTheLogGrowing) {
+  Answer("203.0.113.4", 7777, "198.51.100.77");
+  Advance(59999);
+  EXPECT_TRUE(Log_->Pass());
+  EXPECT_EQ(Directory->Asks(), 0);
+  Advance(1);
+  EXPECT_TRUE(Log_->Pass());
+  EXPECT_EQ(Directory->Asks(), 1);
+  EXPECT_EQ(Said(), (std::vector<std::string>{"STATUS: 198.51.100.77 IN_RACE Gull Point 3 ARCADE",
+                                              "DRIVERS: Bob Big_Al"}));
+  // The same answer again changes nothing and sends nothing.
+  Advance(60000);
+  EXPECT_TRUE(Log_->Pass());
+  EXPECT_EQ(Directory->Asks(), 2);
+  EXPECT_TRUE(Said().empty());
+}
+
+TEST_F(WatcherRecheck, ChatServerThatMoved_IsLeftAndTheNewOneSignedOnAndAnnounced) {
+  Answer("203.0.113.8", 7778, "198.51.100.9");
+  Advance(60000);
+  EXPECT_TRUE(Log_->Pass());
+  EXPECT_EQ(Said(), (std::vector<std::string>{"<quit>", "<sign-on>",
+                                              "STATUS: 198.51.100.9 IN_RACE Gull Point 3 ARCADE",
+                                              "DRIVERS: Bob Big_Al"}));
+  EXPECT_EQ(Chat.Host(), "203.0.113.8");
+  EXPECT_EQ(Chat.Port(), 7778);
+}
+
+TEST_F(WatcherRecheck, ThreeFailedConnectsInARow_AskTheDirectoryBeforeTheNextTry) {
+  Chat.SetConnected(false);
+  Chat.RefuseConnect(true);
+  Answer("203.0.113.8", 7777, "198.51.100.9");
+  for (int tries = 1; tries <= 3; ++tries) {
+    EXPECT_TRUE(Log_->Pass());
+    EXPECT_EQ(Chat.Connects(), tries + 1);
+    Advance(2000);  // the longest wait
+  }
+  EXPECT_EQ(Directory->Asks(), 0);
+  Chat.RefuseConnect(false);
+  EXPECT_TRUE(Log_->Pass());
+  EXPECT_EQ(Directory->Asks(), 1);
+  EXPECT_EQ(Chat.Host(), "203.0.113.8");
+}
+
+TEST_F(WatcherRecheck, FailuresThatGoOn_AskTheDirectoryOnceAnIntervalAtMost) {
+  Chat.SetConnected(false);
+  Chat.RefuseConnect(true);
+  for (int tries = 1; tries <= 10; ++tries) {
+    EXPECT_TRUE(Log_->Pass());
+    Advance(2000);
+  }
+  // After the third failure, and not again before the interval has passed.
+  EXPECT_EQ(Directory->Asks(), 1);
+  Advance(60000);
+  EXPECT_TRUE(Log_->Pass());
+  EXPECT_EQ(Directory->Asks(), 2);
+}
+
+TEST_F(WatcherRecheck, FailedAsk_KeepsTheAddressesInUseAndFollowsItsSchedule) {
+  Directory->Fail();
+  Advance(60000);
+  EXPECT_TRUE(Log_->Pass());
+  EXPECT_EQ(Directory->Asks(), 1);
+  EXPECT_TRUE(Said().empty());
+  EXPECT_EQ(Session.LocalAddress, "198.51.100.9");
+  Advance(59999);
+  EXPECT_TRUE(Log_->Pass());
+  EXPECT_EQ(Directory->Asks(), 1);
+}
+
 TEST_F(Watcher, ConnectedChatIsNotConnectedAgain) {
   Chat.SetConnected(true);
   Log_->Pass();

@@ -54,6 +54,12 @@ class TFakeChat : public TWatcherChatPort {
     std::lock_guard<std::mutex> lock(Mutex_);
     ++Receivers_;
   }
+  void SignOff() override {
+    std::lock_guard<std::mutex> lock(Mutex_);
+    if (Connected_) Sent_.push_back("<quit>");
+    ++Closes_;
+    Connected_ = false;
+  }
 
   // Test controls and records.
   void SetConnected(bool connected) {
@@ -109,6 +115,38 @@ class TFakeChat : public TWatcherChatPort {
   std::string Host_;
   int Port_ = 0;
   std::vector<std::string> Sent_;
+};
+
+// A directory whose next answers the test sets; it counts the asks.
+class TFakeDirectory : public TWatcherDirectoryPort {
+ public:
+  bool Ask(const std::function<bool()>&, TLookedUp& found) override {
+    std::lock_guard<std::mutex> lock(Mutex_);
+    ++Asks_;
+    if (!Answers_) return false;
+    found = Answer_;
+    return true;
+  }
+  // From now on the directory answers with these values, or (nothing) fails.
+  void Answer(const TLookedUp& answer) {
+    std::lock_guard<std::mutex> lock(Mutex_);
+    Answer_ = answer;
+    Answers_ = true;
+  }
+  void Fail() {
+    std::lock_guard<std::mutex> lock(Mutex_);
+    Answers_ = false;
+  }
+  int Asks() const {
+    std::lock_guard<std::mutex> lock(Mutex_);
+    return Asks_;
+  }
+
+ private:
+  mutable std::mutex Mutex_;
+  TLookedUp Answer_;
+  bool Answers_ = false;
+  int Asks_ = 0;
 };
 
 // A status window that records every call, in order, as text.
