@@ -140,6 +140,9 @@ class TIdTCPConnection {
   // Sends the whole block over socket, waiting for room within the bounds.
   void SendAll(const std::shared_ptr<TLiveSocket>& socket, const std::string& bytes,
                std::chrono::steady_clock::time_point callDeadline);
+  // Takes the write lock (held by lock, unlocked) unless deadline passes first.
+  static bool LockWithin(std::unique_lock<std::mutex>& lock,
+                         std::chrono::steady_clock::time_point deadline);
   // Closes socket if it is still the open one: the link it carried is lost.
   void DropSocket(const std::shared_ptr<TLiveSocket>& socket);
 
@@ -151,7 +154,7 @@ class TIdTCPConnection {
 
   std::mutex ConnectLock_;
   std::mutex ReadLock_;
-  std::timed_mutex WriteLock_;
+  std::mutex WriteLock_;
   std::mutex StateLock_;
 
   // Guarded by StateLock_.
