@@ -38,10 +38,12 @@ class TModalLoopBoxes : public TMessageBoxPort {
 };
 
 // Asks the window something from another program's thread every 50 ms, as the
-// shell does before it calls a window "Not Responding".
+// shell does before it calls a window "Not Responding", giving up on an
+// answer after timeoutMs.
 class TResponsivenessProbe {
  public:
-  explicit TResponsivenessProbe(HWND window) : Window_(window), Thread_([this] { Run(); }) {}
+  TResponsivenessProbe(HWND window, int timeoutMs)
+      : Window_(window), TimeoutMs_(static_cast<UINT>(timeoutMs)), Thread_([this] { Run(); }) {}
   ~TResponsivenessProbe() {
     Asking_ = false;
     Thread_.join();
@@ -53,7 +55,7 @@ class TResponsivenessProbe {
   void Run() {
     while (Asking_) {
       DWORD_PTR result;
-      if (SendMessageTimeoutA(Window_, WM_NULL, 0, 0, SMTO_BLOCK, 1000, &result))
+      if (SendMessageTimeoutA(Window_, WM_NULL, 0, 0, SMTO_BLOCK, TimeoutMs_, &result))
         ++Answered_;
       else if (IsWindow(Window_))
         ++Unanswered_;
@@ -61,6 +63,7 @@ class TResponsivenessProbe {
     }
   }
   HWND Window_;
+  UINT TimeoutMs_;
   std::atomic<bool> Asking_{true};
   std::atomic<int> Answered_{0}, Unanswered_{0};
   std::thread Thread_;
@@ -146,7 +149,8 @@ TEST_F(WaitRulesTest, RetriveAutoIPWhileTheDirectoryIsSlow_TheWindowKeepsAnsweri
   ASSERT_EQ(Shown().size(), 1u);
   directory.SetReply(DirectoryAnswer(chat.Port()));
   directory.SetDelay(4000);
-  TResponsivenessProbe probe(form.Handle());
+  // The lookup takes four seconds; no answer may take one.
+  TResponsivenessProbe probe(form.Handle(), 1000);
   ASSERT_TRUE(RunUntil([&] { return probe.Answered() > 0; }));
   Command(IDM_RETRIVEAUTOIP1);
   EXPECT_TRUE(form.Session.LogThread && !form.Session.LogThread->Finished());
@@ -163,7 +167,9 @@ TEST_F(WaitRulesTest, PongBehindAStuckAnnouncement_CostsTheLinkNotTheWindow) {
   ports.ChatSockets = sockets;
   TfmMain& form = StartForm(ports);
   ASSERT_TRUE(RunUntil([&] { return peer->Sent().find("DRIVERS:") != std::string::npos; }));
-  TResponsivenessProbe probe(form.Handle());
+  // The pong may hold the window up to its bound of a second, never more: the
+  // probe gives it three.
+  TResponsivenessProbe probe(form.Handle(), 3000);
   // The chat server stops reading: the next announcement waits for room,
   // holding the connection; a ping arrives meanwhile.
   peer->StopReading();
