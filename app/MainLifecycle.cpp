@@ -4,8 +4,8 @@
 #include <exception>
 #include <memory>
 
-#include "app/MainWindow.h"
 #include "Version.h"
+#include "app/MainWindow.h"
 #include "dialogs/message.h"
 #include "session/Settings.h"
 

@@ -76,7 +76,9 @@ TfmMain::TfmMain(TApplication& application, TfmMainPorts ports)
   // turns red and "Reconnect to Chat" is offered until the watcher's next pass
   // has signed on again.
   ChatLink.OnConnectionLost = [this] { ShowChatState(1); };
-  PlatformMessages_.OnShow = [this](const std::string& text) { Session.Journal.Write("BOX", text); };
+  PlatformMessages_.OnShow = [this](const std::string& text) {
+    Session.Journal.Write("BOX", text);
+  };
   StartSequence.AbandonLookup = [this] { return EndHeld_ || Application_.Terminated(); };
 }
 

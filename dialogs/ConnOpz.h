@@ -7,8 +7,8 @@
 
 #include "dialogs/DialogWindow.h"
 #include "platform/MessageBox.h"
-#include "session/Journal.h"
 #include "session/ConnectionValues.h"
+#include "session/Journal.h"
 
 // "Connection Option": the own address (automatic, a static address or a host
 // name) and the chat server (automatic, or an address and a port). It holds the

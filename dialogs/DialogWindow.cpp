@@ -47,7 +47,8 @@ TDialogWindow::TDialogWindow(HWND owner, TMessageBoxPort& messages, const std::s
   if (!Handle_) throw std::runtime_error("Cannot create the dialog " + caption);
   OwnBoxes_.SetOwner(Handle_);
   // The dialog's own boxes are told where the window's are (the journal).
-  if (auto* platform = dynamic_cast<TPlatformMessageBox*>(&messages)) OwnBoxes_.OnShow = platform->OnShow;
+  if (auto* platform = dynamic_cast<TPlatformMessageBox*>(&messages))
+    OwnBoxes_.OnShow = platform->OnShow;
   SetWindowTextA(Handle_, caption.c_str());
   CentreOnDesktop(Handle_, width, height);
 }

@@ -59,7 +59,6 @@ class TTextFile {
   static void RawWrite(intptr_t handle, const char* data, size_t count);
   static void RawClose(intptr_t handle);
 
-
   static constexpr intptr_t kNoHandle = -1;
   mutable std::mutex Mutex_;
   intptr_t Handle_ = kNoHandle;

@@ -53,7 +53,8 @@ struct TJournal::TState {
     TTime Refilled;
     int LeftOut = 0;
     bool Take(TTime now) {
-      Tokens = std::min(Burst, Tokens + PerSecond * std::chrono::duration<double>(now - Refilled).count());
+      Tokens = std::min(Burst,
+                        Tokens + PerSecond * std::chrono::duration<double>(now - Refilled).count());
       Refilled = now;
       if (Tokens < 1) return false;
       Tokens -= 1;
@@ -196,9 +197,9 @@ TJournal::TFoldEnd TJournal::EndFold(const std::string& key) {
   if (found == State_->Runs.end()) return end;
   end.Count = found->second.Count;
   end.Since = found->second.Since;
-  end.SecondsSince = std::chrono::duration_cast<std::chrono::seconds>(State_->Clock() -
-                                                                      found->second.SinceTime)
-                         .count();
+  end.SecondsSince =
+      std::chrono::duration_cast<std::chrono::seconds>(State_->Clock() - found->second.SinceTime)
+          .count();
   State_->Runs.erase(found);
   return end;
 }

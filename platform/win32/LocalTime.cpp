@@ -15,7 +15,8 @@ TLocalTime LocalTimeNow() {
   u.HighPart = utc.dwHighDateTime;
   l.LowPart = local.dwLowDateTime;
   l.HighPart = local.dwHighDateTime;
-  const long long difference = static_cast<long long>(l.QuadPart) - static_cast<long long>(u.QuadPart);
+  const long long difference =
+      static_cast<long long>(l.QuadPart) - static_cast<long long>(u.QuadPart);
   TLocalTime t;
   t.Year = parts.wYear;
   t.Month = parts.wMonth;

@@ -8,9 +8,9 @@
 #include <thread>
 #include <vector>
 
+#include "platform/SharedFile.h"
 #include "session/Journal.h"
 #include "session/JournalText.h"
-#include "platform/SharedFile.h"
 #include "session/LinkLog.h"
 #include "support/TempDir.h"
 
@@ -43,8 +43,9 @@ INSTANTIATE_TEST_SUITE_P(
         TLineCase{-330, "x", "2026-03-09 07:05:04-05:30 LOST x\r\n"},
         TLineCase{0, "", "2026-03-09 07:05:04+00:00 LOST \r\n"},
         // The socket error's line break is one blank; lone CR and LF are blanks.
-        TLineCase{0, "Socket Error # 10054\r\nConnection reset by peer.",
-                  "2026-03-09 07:05:04+00:00 LOST Socket Error # 10054 Connection reset by peer.\r\n"},
+        TLineCase{
+            0, "Socket Error # 10054\r\nConnection reset by peer.",
+            "2026-03-09 07:05:04+00:00 LOST Socket Error # 10054 Connection reset by peer.\r\n"},
         TLineCase{0, "a\rb\nc", "2026-03-09 07:05:04+00:00 LOST a b c\r\n"}));
 
 TEST(JournalText, NumbersAndDurationsAsAnOperatorReadsThem) {

@@ -6,9 +6,9 @@
 
 #include "DialogFixture.h"
 #include "DialogScript.h"
+#include "chat/IdErrors.h"
 #include "dialogs/CarOpz.h"
 #include "dialogs/ConnOpz.h"
-#include "chat/IdErrors.h"
 #include "dialogs/OptionCommands.h"
 #include "dialogs/TrackOpz.h"
 #include "session/IntConv.h"
