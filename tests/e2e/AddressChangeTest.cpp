@@ -9,14 +9,8 @@
 
 namespace {
 
-class AddressChangeTest : public TE2eTest {
+class AddressChangeTest : public TDirectoryE2eTest {
  protected:
-  void SetUp() override {
-    TE2eTest::SetUp();
-    if (!DirectoryHostIsLoopback())
-      GTEST_SKIP() << "directory.orvane.net is not mapped to 127.0.0.1 here (tests/e2e/run-e2e "
-                      "maps it when run as root); the program would ask the real directory";
-  }
   // Both addresses from the directory; serverKeys go to [SERVER].
   void WriteAutoSettings(const std::string& serverKeys) {
     std::string settings = Settings("AUTO", 7777, "AUTO");

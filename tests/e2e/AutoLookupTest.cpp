@@ -13,14 +13,8 @@ namespace {
 const char kInternetDown[] = "Cannot retrive automatic IP info. Is connection to Internet up?";
 const char kServerBusy[] = "Cannot retrive automatic IP info. Server busy.";
 
-class AutoLookupTest : public TE2eTest {
+class AutoLookupTest : public TDirectoryE2eTest {
  protected:
-  void SetUp() override {
-    TE2eTest::SetUp();
-    if (!DirectoryHostIsLoopback())
-      GTEST_SKIP() << "directory.orvane.net is not mapped to 127.0.0.1 here (tests/e2e/run-e2e "
-                      "maps it when run as root); the program would ask the real directory";
-  }
   void WriteAutoSettings(int chatPort = 7777) {
     WriteFile("Brennak.ini", Settings("AUTO", chatPort, "AUTO"));
   }
